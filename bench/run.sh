@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the project and runs every benchmark (bench/*/run.sh), printing their figures.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+BUILD_DIR=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+export BUILD_DIR
+for b in bench/*/run.sh; do
+    echo "== $b"
+    bash "$b"
+done
