@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    rsync xvfb xauth imagemagick
+    rsync bc xvfb xauth imagemagick
     # Real peers for the updater's tests, started on loopback by the tests.
     python3 python3-pyftpdlib nginx-light tinyproxy ftp-proxy
 )
