@@ -109,15 +109,15 @@ private:
     Reply Command(const QString &line, std::initializer_list<int> accepted);
     void Expect(const Reply &reply, std::initializer_list<int> accepted);
     QByteArray ReadControlLine();
-    void DrainPendingAbortReply();
+    void DrainPendingAbortReplies();
     [[noreturn]] void FailConnection(const QString &message);
 
     QTcpSocket FControl;
     QTcpSocket FData;
     bool FInTransfer = false;
-    bool FAborted = false;
-    // ABOR sent while no transfer ran, or after the transfer had already
-    // ended: its reply is still on its way and must not be taken for the
-    // reply of the next command.
-    bool FAbortReplyPending = false;
+    int FTransferAborts = 0; // ABORs sent during the running retrieval
+    // ABORs sent while no transfer ran, or after the server had already ended
+    // the transfer: their replies are still to come and must not be taken for
+    // the reply of the next command.
+    int FPendingAbortReplies = 0;
 };

@@ -70,7 +70,6 @@ signals:
 private:
     void OpenTo(const QString &host, int port, int connectTimeoutMs);
     QByteArray ReadLine();
-    QByteArray ReadBytes(qint64 count, bool notify, QByteArray &body);
     bool ReadTransfer(qint64 length, QByteArray &body);
     bool ReadToClose(QByteArray &body);
     bool WaitForData();
