@@ -16,6 +16,9 @@
 
 #include <functional>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace {
 
 const char kFtpScript[] = R"PY(
@@ -112,6 +115,9 @@ QProcess *TestServers::launch(const QString &program, const QStringList &args)
     const QString base = m_dir.filePath(QStringLiteral("proc%1").arg(++m_serial));
     process->setStandardErrorFile(base + QStringLiteral(".err"));
     process->setWorkingDirectory(m_dir.path());
+    // A test that crashes never reaches the destructor: let the kernel stop
+    // the server together with the test program.
+    process->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process->start(program, args);
     m_processes << process;
     if (!process->waitForStarted(5000)) {
@@ -287,7 +293,7 @@ public:
     quint16 listen(quint16 listenPort)
     {
         m_server = new QTcpServer(this);
-        if (!m_server->listen(QHostAddress::LocalHost, listenPort))
+        if (!m_server->listen(m_address, listenPort))
             return 0;
         connect(m_server, &QTcpServer::newConnection, this, &RelayWorker::accept);
         return m_server->serverPort();
@@ -300,6 +306,7 @@ public:
         m_server = nullptr;
     }
 
+    QHostAddress m_address = QHostAddress(QHostAddress::LocalHost);
     quint16 m_targetPort = 0;
     bool m_scripted = false;
     bool m_lineMode = false;
@@ -434,6 +441,18 @@ quint16 RecordingRelay::start(quint16 targetPort, quint16 listenPort)
     stop();
     return startWorker(m_thread, m_worker, this, [targetPort](RelayWorker *w) { w->m_targetPort = targetPort; },
                        listenPort);
+}
+
+quint16 RecordingRelay::startOn(const QString &address, quint16 listenPort, quint16 targetPort)
+{
+    stop();
+    return startWorker(
+        m_thread, m_worker, this,
+        [&](RelayWorker *w) {
+            w->m_address = QHostAddress(address);
+            w->m_targetPort = targetPort;
+        },
+        listenPort);
 }
 
 quint16 RecordingRelay::startScripted(const QList<Step> &steps, const QByteArray &greeting, bool lineMode,

@@ -105,6 +105,8 @@ public:
     // Forwards every connection to 127.0.0.1:targetPort. Listens on
     // 127.0.0.1:listenPort (0: a free port). Returns the port, 0 on failure.
     quint16 start(quint16 targetPort, quint16 listenPort = 0);
+    // The same, listening on another loopback address.
+    quint16 startOn(const QString &address, quint16 listenPort, quint16 targetPort);
 
     // Answers by itself: the greeting (if any) on connect, then each complete
     // request (a line for FTP-style peers when lineMode, else up to the empty
