@@ -2,6 +2,7 @@
 #include "FTP_VERSION_CHECK_Old.h"
 
 #include <QDeadlineTimer>
+#include <QNetworkProxy>
 #include <QSaveFile>
 
 namespace {
@@ -45,7 +46,13 @@ bool ParsePasv(const QString &reply, QString &host, quint16 &port)
 
 } // namespace
 
-FTP_CHECK::FTP_CHECK(QObject *parent) : QObject(parent) {}
+FTP_CHECK::FTP_CHECK(QObject *parent) : QObject(parent)
+{
+    // The FTP proxy is handled by the login form; no system or application
+    // proxy may wrap the connections.
+    FControl.setProxy(QNetworkProxy::NoProxy);
+    FData.setProxy(QNetworkProxy::NoProxy);
+}
 
 FTP_CHECK::~FTP_CHECK() = default;
 

@@ -3,6 +3,7 @@
 
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
+#include <QNetworkProxy>
 #include <QUrl>
 
 namespace {
@@ -50,7 +51,12 @@ TUrlParts SplitUrl(const QString &url)
 
 } // namespace
 
-THttpClient::THttpClient(QObject *parent) : QObject(parent), FCookies(new QNetworkCookieJar(this)) {}
+THttpClient::THttpClient(QObject *parent) : QObject(parent), FCookies(new QNetworkCookieJar(this))
+{
+    // The proxy is ours to speak to; no system or application proxy may
+    // wrap the connection.
+    FSocket.setProxy(QNetworkProxy::NoProxy);
+}
 
 THttpClient::~THttpClient() = default;
 
