@@ -253,7 +253,9 @@ QByteArray THttpClient::Get(const QString &url)
                 }
                 break;
             }
-            if (!ReadTransfer(size, body)) {
+            // A Cancel during the chunk's last notification leaves no
+            // connection to read the chunk's end from.
+            if (!ReadTransfer(size, body) || FDisconnected) {
                 FComplete = false;
                 break;
             }

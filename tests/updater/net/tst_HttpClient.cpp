@@ -295,6 +295,17 @@ void tst_HttpClient::disconnectDuringLargeBody()
     QCOMPARE(body.size(), last);
     QVERIFY(!http.Connected());
     disconnect(cancel);
+
+    // Cancel at the end of a chunk: no error either, and the body counts as
+    // incomplete.
+    calls = 0;
+    cancel = connect(&http, &THttpClient::OnWorkEnd, this, [&](TWorkMode) {
+        if (calls++ == 0)
+            http.Disconnect();
+    });
+    http.Get(url(QStringLiteral("/chunked/chunk.bin"), m_http));
+    QVERIFY(!http.LastResponseComplete());
+    disconnect(cancel);
     // The next request opens a new connection.
     QCOMPARE(http.Get(url(QStringLiteral("/large.bin"), m_http)), m_large);
     QVERIFY(http.LastResponseComplete());
