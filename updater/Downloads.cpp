@@ -11,8 +11,10 @@ int g_connectTimeout = 30000;
 // complete on disk.
 void WriteWholeFile(const QString &path, const QByteArray &data)
 {
+    // Unbuffered: through Qt's buffer a short write (disk full, size limit) can
+    // go unnoticed and commit() would rename a truncated file into place.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw ETransferError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
     if (file.write(data) != data.size() || !file.commit())
         throw ETransferError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));

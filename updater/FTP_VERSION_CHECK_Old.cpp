@@ -213,8 +213,9 @@ void FTP_CHECK::Get(const QString &serverPath, const QString &target)
 {
     // The old target must survive anything short of a complete transfer, so
     // the data goes to a temporary file that is renamed over it at the end.
+    // Unbuffered, so that every short write is seen at once (see WriteWholeFile).
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw ETransferError(QStringLiteral("Cannot create file \"%1\". %2").arg(target, file.errorString()));
 
     const Reply pasv = Command(QStringLiteral("PASV"), {227});

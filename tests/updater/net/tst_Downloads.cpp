@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 QByteArray ReadAll(const QString &path)
@@ -59,6 +62,7 @@ private slots:
     void downloadHttpRedirectEndsRun();
     void downloadHttpCancelKeepsTarget();
     void connectFailures();
+    void shortWriteKeepsOldTarget();
 
 private:
     void configureFtp(FTP_CHECK &ftp, quint16 port)
@@ -355,6 +359,39 @@ void tst_Downloads::connectFailures()
              }).isEmpty());
     QVERIFY(m_log.isEmpty());
     QVERIFY(!QFile::exists(m_work.filePath(QStringLiteral("u.ini"))));
+}
+
+void tst_Downloads::shortWriteKeepsOldTarget()
+{
+    // A disk that fills up mid-file (here: a file-size limit below the file's
+    // size) must fail the download and leave the installed file as it was.
+    QVERIFY(WriteTestFile(install(QStringLiteral("limited-ftp.bin")), "installed ftp"));
+    QVERIFY(WriteTestFile(install(QStringLiteral("limited-http.bin")), "installed http"));
+    FTP_CHECK ftp;
+    configureFtp(ftp, m_ftp);
+    THttpClient http;
+    http.Host = QStringLiteral("127.0.0.1");
+    http.Port = m_http;
+    const QString url = QStringLiteral("http://127.0.0.1:%1/app/lib.bin=limited-http.bin").arg(m_http);
+
+    rlimit saved{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = saved;
+    tight.rlim_cur = 1500; // lib.bin has 2000 bytes
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &tight) == 0);
+    const QString ftpError = ErrorOf([&] {
+        DownloadFtpFiles(ftp, {QStringLiteral("/app/lib.bin=limited-ftp.bin")}, m_installDir, false, m_addLog, {});
+    });
+    const QString httpError = ErrorOf([&] { DownloadHttpFiles(http, {url}, m_installDir, false, m_addLog); });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY2(ftpError.startsWith(QStringLiteral("Cannot write file")), qPrintable(ftpError));
+    QVERIFY2(httpError.startsWith(QStringLiteral("Cannot write file")), qPrintable(httpError));
+    QCOMPARE(ReadAll(install(QStringLiteral("limited-ftp.bin"))), QByteArray("installed ftp"));
+    QCOMPARE(ReadAll(install(QStringLiteral("limited-http.bin"))), QByteArray("installed http"));
+    QVERIFY(QDir(m_install.path()).entryList({QStringLiteral("limited-*.bin?*")}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_Downloads)
