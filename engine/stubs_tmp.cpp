@@ -1,0 +1,2 @@
+// Temporary: keeps the engine library non-empty while its headers settle.
+#include "ut_classes.h"
