@@ -27,9 +27,9 @@ inline const QString sDeletingLog = QStringLiteral("Deleting: %1");
 inline const QString sDeleteFailed = QStringLiteral("Delete failed: %1");
 
 // Why a run handled no file, or deleted nothing
-inline const QString sNoSourceFolder = QStringLiteral("No source folder set, nothing copied: %1");
-inline const QString sNoDestFolder = QStringLiteral("No destination folder set, nothing copied: %1");
-inline const QString sMaskLeavesFolder = QStringLiteral("File mask reaches outside the folder, nothing copied: %1");
+inline const QString sNoSourceFolder = QStringLiteral("No source folder set, no file handled");
+inline const QString sNoDestFolder = QStringLiteral("No destination folder set, no file handled");
+inline const QString sMaskLeavesFolder = QStringLiteral("File mask reaches outside the folder, no file handled: %1");
 inline const QString sSourceUnreadable = QStringLiteral("Source folder cannot be read, nothing deleted: %1");
 
 // Run status

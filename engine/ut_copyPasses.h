@@ -58,8 +58,9 @@ protected:
     TVantorHost *FHost = nullptr;
 
 private:
-    void Walk(const QString &pathAndMask);
-    void WalkFolder(const QString &folder, const QString &mask);
+    // Both return whether the start folder could be listed.
+    bool Walk(const QString &pathAndMask);
+    bool WalkFolder(const QString &folder, const QString &mask);
     void ProcessFile(const QString &folder, const TFoundItem &item);
     void CopyOne(const QString &source, const QString &dest);
     void CheckOne(const QString &dest, const QString &source);

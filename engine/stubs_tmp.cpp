@@ -1,2 +1,0 @@
-// Temporary: keeps the engine library non-empty while its headers settle.
-#include "ut_classes.h"
