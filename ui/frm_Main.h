@@ -9,6 +9,8 @@
 #include <atomic>
 #include <functional>
 
+#include "VantorHost.h"
+
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -23,9 +25,10 @@ class QTimer;
 class QToolBar;
 class QTreeView;
 class TDataObject;
+class TEntryList;
 class TLogView;
 
-class TformMain : public QMainWindow
+class TformMain : public QMainWindow, public TVantorHost
 {
     Q_OBJECT
 
@@ -52,7 +55,7 @@ public:
     TDataObject *EntryAt(int row) const;
 
     // Appends "<short date> <long time> <Text>" to the log. UI thread only.
-    void AddLog(const QString &Text);
+    void AddLog(const QString &Text) override;
 
     // Entry editor and standard folders (filled in with the entry editor).
     void AddEntry();
@@ -61,7 +64,7 @@ public:
 
     // --- job list file ----------------------------------------------------
     void ClearJobList();
-    // Both throw EVantorError ("Unable to write to %s") when the file cannot be written.
+    // Both throw EProfileWriteError ("Unable to write to %s") when the file cannot be written.
     void LoadJobList(const QString &Path);
     void SaveJobList(const QString &Path);
     bool ConfirmDiscard();
@@ -72,16 +75,23 @@ public:
     void PauseEntry(TDataObject *entry);
     void RefreshStatus();
 
-    // Tray image lists; the tray cycles through the images of the current one.
-    enum TTrayList { tlPassive, tlActive, tlDisabled };
-    void SetTrayList(TTrayList list);
-    TTrayList TrayList() const { return FTrayList; }
+    // The tray image list in use and the image shown of it.
+    TTrayImageList TrayList() const { return FTrayList; }
+    int TrayFrame() const { return FTrayFrame; }
     QString TrayHint() const;
 
+    // --- TVantorHost --------------------------------------------------------
+    bool Modified() const override { return FModified; }
+    void SetModified(bool modified) override { FModified = modified; }
+    bool SchedulesDisabled() const override { return FSchedulesDisabled.load(); }
+    void SetStatusPanel(int panel, const QString &text) override;
+    void SetTrayImageList(TTrayImageList list) override;
+    TEntryList &EntryList() override { return *FEntries; }
+
     // --- state ------------------------------------------------------------
+    TEntryList *FEntries = nullptr;
     QString FJobListFile;
     bool FModified = false;
-    std::atomic<int> FRunningCount{0};
     std::atomic<bool> FSchedulesDisabled{false};
 
     // --- controls (objectName = member name) ------------------------------
@@ -133,7 +143,12 @@ public:
     void tbAboutClick();
     void Options1Click();
 
+signals:
+    // The program is to end now (after a close that passed the close rules, or Exit).
+    void Terminated();
+
 protected:
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -146,9 +161,13 @@ private:
     // Runs a command; an exception it throws is shown in an error box.
     void Guarded(const std::function<void()> &command);
 
-    TTrayList FTrayList = tlPassive;
+    void FormClose();
+    void TrayTick();
+
+    TTrayImageList FTrayList = tiPassive;
     int FTrayFrame = 0;
     QTimer *FTrayTimer = nullptr;
     QList<QIcon> FTrayImages[3];
+    QString FTrayHint;
     bool FExiting = false;
 };
