@@ -189,11 +189,7 @@ QVariant TEntryList::headerData(int section, Qt::Orientation orientation, int ro
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= ecColumnCount)
         return QVariant();
-    if (role == Qt::DisplayRole)
-        return FCaptions.at(section);
-    if (role == Qt::SizeHintRole)
-        return QVariant();
-    return QVariant();
+    return role == Qt::DisplayRole ? QVariant(FCaptions.at(section)) : QVariant();
 }
 
 bool TEntryList::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
