@@ -305,6 +305,9 @@ QDateTimeEdit *TformEditFile::MakeTimeBox(const QString &name)
     auto *box = new QDateTimeEdit(this);
     box->setObjectName(name);
     box->setDisplayFormat(LongTimeFormat());
+    // Without date sections Qt pins the box to the date of each value it is
+    // given, so the box still carries a full date-time value; the user's edits
+    // change its time only.
     return box;
 }
 
