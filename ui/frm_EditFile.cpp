@@ -116,6 +116,7 @@ TformEditFile::TformEditFile(QWidget *parent)
 
     Label1 = label(u"Label1"_s, u"Source:"_s);
     edSrc = edit(u"edSrc"_s);
+    edSrc->setProperty("helpContext", 1);
     SpeedButton1 = browse(u"SpeedButton1"_s);
     Label2 = label(u"Label2"_s, u"Source Files Mask:"_s);
     edSrcFileMask = edit(u"edSrcFileMask"_s);
