@@ -110,8 +110,12 @@ TformEditFile::TformEditFile(QWidget *parent)
         return b;
     };
 
+    // Compact spacing, so everything fits the dialog's fixed 532 by 508.
     auto *top = new QVBoxLayout(this);
+    top->setContentsMargins(8, 6, 8, 6);
+    top->setSpacing(4);
     auto *folders = new QGridLayout;
+    folders->setVerticalSpacing(3);
     top->addLayout(folders);
 
     Label1 = label(u"Label1"_s, u"Source:"_s);
@@ -138,6 +142,8 @@ TformEditFile::TformEditFile(QWidget *parent)
     GroupBox1->setObjectName(u"GroupBox1"_s);
     top->addWidget(GroupBox1);
     auto *sched = new QGridLayout(GroupBox1);
+    sched->setContentsMargins(8, 4, 8, 4);
+    sched->setVerticalSpacing(2);
 
     Label4 = label(u"Label4"_s, u"Period:"_s);
     cbSchedule = new QComboBox(this);
@@ -200,6 +206,8 @@ TformEditFile::TformEditFile(QWidget *parent)
     GroupBox2->setObjectName(u"GroupBox2"_s);
     top->addWidget(GroupBox2);
     auto *actions = new QVBoxLayout(GroupBox2);
+    actions->setContentsMargins(8, 2, 8, 2);
+    actions->setSpacing(0);
     rbnothing = new QRadioButton(u"Do Not Copy or Replicate"_s, this);
     rbnothing->setObjectName(u"rbnothing"_s);
     rbreplicate = new QRadioButton(u"Replicate (copy new or changed;delete deleted)"_s, this);
@@ -212,6 +220,7 @@ TformEditFile::TformEditFile(QWidget *parent)
     rbreplicate->setChecked(true);
 
     auto *runs = new QGridLayout;
+    runs->setVerticalSpacing(3);
     top->addLayout(runs);
     Label12 = label(u"Label12"_s, u"Action Before Run:"_s);
     edRunBefore = edit(u"edRunBefore"_s);

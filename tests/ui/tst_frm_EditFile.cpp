@@ -157,7 +157,9 @@ void tst_frm_EditFile::dialogHasItsControls()
     TformEditFile *f = EntryEditor(&w);
     QCOMPARE(EntryEditor(&w), f); // one editor, reused
     QCOMPARE(f->objectName(), u"formEditFile"_s);
+    f->show(); // the layout fits without growing the dialog
     QCOMPARE(f->size(), QSize(532, 508));
+    f->hide();
     for (const char *name : {"edSrc", "edSrcFileMask", "edDest", "cbSchedule", "dtFixedDate", "dtFixedTime",
                              "dtDailyTime", "seHour", "cbWeekly", "dtWeekly", "cbMonthly", "dtMonthly",
                              "dtLastDate", "dtLastTime", "dtNextDate", "dtNextTime", "rbnothing", "rbreplicate",
