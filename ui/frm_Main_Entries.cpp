@@ -127,8 +127,8 @@ void TformMain::EditEntry()
     f->FPrevPeriod = -1;
     if (f->exec() != QDialog::Accepted)
         return;
-    // The entry may have gone while the dialog was open (a run's end handling
-    // cannot remove rows, but be safe against a list cleared behind our back).
+    // The modal dialog keeps the window's commands out while it is open; still,
+    // the list owns the entry, so make sure it is there before writing to it.
     if (FEntries->RowOf(entry) < 0)
         return;
 
