@@ -16,7 +16,10 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     TformMain formMain;
-    QObject::connect(&formMain, &TformMain::Terminated, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // exit(), not quit(): quit() would put every window through its close
+    // rules again, and Exit must end the program without them.
+    QObject::connect(&formMain, &TformMain::Terminated, &app, [] { QCoreApplication::exit(0); },
+                     Qt::QueuedConnection);
     // The about box, the entry editor and the options dialog are created here, in that order.
     formMain.show();
     return QApplication::exec();

@@ -39,6 +39,6 @@ int main(int argc, char *argv[])
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     w.show();
     if (argc > 1)
-        QTimer::singleShot(QString::fromLocal8Bit(argv[1]).toInt(), &app, &QCoreApplication::quit);
+        QTimer::singleShot(QString::fromLocal8Bit(argv[1]).toInt(), &app, [] { QCoreApplication::exit(0); });
     return QApplication::exec();
 }
