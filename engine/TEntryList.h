@@ -59,6 +59,8 @@ public:
     // for the workers to end and frees the entries of removed rows. The list
     // stays usable.
     void StopAllRuns();
+    // Entries of removed rows still waiting for their worker to end.
+    int RetiredCount() const { return static_cast<int>(FRetired.size()); }
 
     void SetChecked(int row, bool checked);
     void SetImage(int row, int imageIndex);

@@ -191,6 +191,9 @@ void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item)
     if (FCopyType == ctNothing)
         return;
     WaitIfPaused();
+    // A stop that arrived while the worker was halted here ends the walk now.
+    if (StopRequested())
+        return;
     const QString full = folder + item.name;
     if (FPhase == phCopy) {
         ++FCount;

@@ -9,6 +9,8 @@
 
 #include <QCoreApplication>
 #include <QMutexLocker>
+#include <algorithm>
+#include <iterator>
 
 TCopyThread::TCopyThread(TDataObject *entry, TVantorHost *host)
     : TCopyPasses(entry, host)
@@ -62,33 +64,52 @@ void TCopyThread::AddLog(const QString &text)
 void TCopyThread::WaitIfPaused()
 {
     std::unique_lock lock(FMutex);
+    FAtGate = true;
     FWake.wait(lock, [this] { return !FHalted || FAbandoned || StopRequested(); });
+    FAtGate = false;
 }
 
 void TCopyThread::Post(TUpdate update)
 {
     const bool end = update.kind == ukEnd;
-    bool postDrain = false;
-    {
-        std::unique_lock lock(FMutex);
-        FWake.wait(lock, [this] {
-            return FAbandoned || FQueue.size() < size_t(kHandOverAhead);
-        });
-        if (FAbandoned)
-            return;
-        FQueue.push_back(std::move(update));
-        postDrain = !FDrainPosted;
+    std::unique_lock lock(FMutex);
+    if (FAbandoned)
+        return;
+    FQueue.push_back(std::move(update));
+    ++FPosted;
+    if (!FDrainPosted) {
         FDrainPosted = true;
-    }
-    if (postDrain)
+        lock.unlock();
         QMetaObject::invokeMethod(this, [this] { Drain(); }, Qt::QueuedConnection);
+        lock.lock();
+    }
     if (end) {
-        std::unique_lock lock(FMutex);
         FWake.wait(lock, [this] { return FAbandoned || FEndDone; });
+        return;
+    }
+    const quint64 ahead = quint64(HandOverAhead());
+    if (FPosted - FApplied > ahead) {
+        FWorkerWaiting = true;
+        FWake.wait(lock, [this, ahead] { return FAbandoned || FPosted - FApplied <= ahead / 2; });
+        FWorkerWaiting = false;
     }
 }
 
 // --- UI thread ---
+
+namespace {
+std::atomic<int> handOverAhead{TCopyThread::kDefaultHandOverAhead};
+}
+
+void TCopyThread::SetHandOverAhead(int updates)
+{
+    handOverAhead.store(std::max(0, updates));
+}
+
+int TCopyThread::HandOverAhead()
+{
+    return handOverAhead.load();
+}
 
 void TCopyThread::FlushHandOvers()
 {
@@ -97,17 +118,30 @@ void TCopyThread::FlushHandOvers()
 
 void TCopyThread::Drain()
 {
-    std::deque<TUpdate> batch;
     {
         std::lock_guard lock(FMutex);
         FDrainPosted = false;
         if (FAbandoned)
             return;
-        batch.swap(FQueue);
+        std::move(FQueue.begin(), FQueue.end(), std::back_inserter(FApplying));
+        FQueue.clear();
     }
-    FWake.notify_all();
-    for (const TUpdate &update : batch)
+    // Taken from the front one at a time, so that a drain started from inside
+    // an update (a stop or pause the log triggers) keeps the worker's order.
+    const quint64 ahead = quint64(HandOverAhead());
+    while (!FApplying.empty()) {
+        const TUpdate update = std::move(FApplying.front());
+        FApplying.pop_front();
         Apply(update);
+        bool wake = false;
+        {
+            std::lock_guard lock(FMutex);
+            ++FApplied;
+            wake = FWorkerWaiting && FPosted - FApplied <= ahead / 2;
+        }
+        if (wake)
+            FWake.notify_all();
+    }
 }
 
 void TCopyThread::Apply(const TUpdate &update)
@@ -164,6 +198,12 @@ void TCopyThread::EndHandling()
     }
     list->WorkerEnded(entry);   // may free a removed row's entry
     list->NotifyRunsChanged();
+}
+
+bool TCopyThread::AtGate() const
+{
+    std::lock_guard lock(FMutex);
+    return FAtGate;
 }
 
 void TCopyThread::Halt()

@@ -15,10 +15,11 @@ class TVantorHost;
 
 // Hand-over: the worker queues its window updates (status texts, progress with
 // count and log line, failure lines) and the UI thread applies them in batches,
-// in the worker's order. The worker runs at most kHandOverAhead updates ahead of
-// the window and blocks when it is that far ahead, so the window never lags
-// noticeably and memory stays bounded. Every update is applied exactly as one
-// blocking hand-over per file would apply it: same lines, same order, same counts.
+// in the worker's order. The worker runs at most HandOverAhead() updates ahead
+// of the window and then blocks until the window has caught up halfway, so the
+// window never lags noticeably and memory stays bounded. Every update is applied
+// exactly as one blocking hand-over per file would apply it: same lines, same
+// order, same counts. An allowance of 0 is that blocking hand-over itself.
 //
 // Lifetime: created by StartRun (any thread) and moved to the UI thread; it frees
 // itself (deleteLater) once its thread has ended. The entry forgets it (FWorker
@@ -27,7 +28,11 @@ class TVantorHost;
 class TCopyThread : public QThread, public TCopyPasses {
     Q_OBJECT
 public:
-    static constexpr int kHandOverAhead = 1024;
+    static constexpr int kDefaultHandOverAhead = 256;
+    // Updates a worker may run ahead of the window; read when a run posts. For
+    // benchmarks and tests (0 = wait for every update to be applied).
+    static void SetHandOverAhead(int updates);
+    static int HandOverAhead();
 
     // Create(entry): a worker not started yet. Takes a copy of the entry's
     // folders, mask and copy type now, so the run never reads fields the window
@@ -45,6 +50,8 @@ public:
     void Halt();
     void Continue();
     bool Halted() const;
+    // The worker is waiting at its gate (halted there). For tests.
+    bool AtGate() const;
     // Ends the run for program exit: stop requested, a copy under way abandoned,
     // the delete pass not finished, no further hand-over waited for or applied,
     // and no end handling. The thread then ends quickly; wait() for it.
@@ -79,6 +86,11 @@ private:
     mutable std::mutex FMutex;
     std::condition_variable FWake;          // worker waits: room, end done, continue
     std::deque<TUpdate> FQueue;
+    std::deque<TUpdate> FApplying;          // UI thread: taken from FQueue, not yet applied
+    quint64 FPosted = 0;
+    quint64 FApplied = 0;
+    bool FWorkerWaiting = false;
+    bool FAtGate = false;
     bool FDrainPosted = false;
     bool FEndDone = false;
     bool FHalted = false;

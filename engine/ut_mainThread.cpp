@@ -125,6 +125,7 @@ void TMainThread::run()
         if (!WaitWhileDisabled())
             return;
         UpdateStatus();
+        ++FPasses;
         if (!WaitForNextPass())
             return;
     }

@@ -44,6 +44,10 @@ public:
     // Due test of one entry; starts it when due. Returns whether it started.
     // Takes the entry list's lock, so it is safe from any thread.
     bool CheckDue(TDataObject *entry);
+    // The status refresh itself (UI thread): tray image list, panels 0 and 1.
+    void UpdateStatusNow();
+    // Passes completed so far (for tests and benchmarks).
+    quint64 Passes() const { return FPasses.load(); }
 
 protected:
     void run() override;   // Execute
@@ -53,7 +57,6 @@ private:
     bool CheckDueLocked(int row);
     // Status refresh on the UI thread; the scheduler waits for it (or for Shutdown).
     void UpdateStatus();
-    void UpdateStatusNow();    // UI thread
     // Waits up to kPassIntervalMs, or while switched off; false when ending.
     bool WaitForNextPass();
     bool WaitWhileDisabled();
@@ -62,6 +65,7 @@ private:
     TEntryList &FList;
     std::atomic<bool> FEnabled{true};
     std::atomic<bool> FStopping{false};
+    std::atomic<quint64> FPasses{0};
     std::mutex FMutex;
     std::condition_variable FWake;
     bool FWakeRequested = false;
