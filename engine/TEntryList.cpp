@@ -1,9 +1,11 @@
 // TEntryList: rows of entries for the main window's list view.
 #include "TEntryList.h"
 
+#include "VantorHost.h"
 #include "ut_classes.h"
 #include "ut_General.h"
 #include <QMutexLocker>
+#include <algorithm>
 
 TEntryList::TEntryList(QObject *parent)
     : QAbstractTableModel(parent)
@@ -13,7 +15,12 @@ TEntryList::TEntryList(QObject *parent)
 {
 }
 
-TEntryList::~TEntryList() = default;
+TEntryList::~TEntryList()
+{
+    // No worker may outlive the entries it reports to. The host may be gone
+    // already, so the running count is left alone here.
+    AbandonRuns(false);
+}
 
 TDataObject *TEntryList::AddRow()
 {
@@ -35,12 +42,20 @@ bool TEntryList::RemoveRow(int row)
 {
     if (!ValidRow(row))
         return false;
+    TDataObject *entry = Entry(row);
+    entry->StopRun();
+    row = RowOf(entry);
+    if (row < 0)
+        return false;
     beginRemoveRows(QModelIndex(), row, row);
     std::unique_ptr<TDataObject> doomed;
     {
         QMutexLocker locker(&FLock);
         doomed = std::move(FRows[size_t(row)].entry);
         FRows.erase(FRows.begin() + row);
+        // Its worker still reports to it; it is freed when that worker has ended.
+        if (doomed->FWorker)
+            FRetired.push_back(std::move(doomed));
     }
     endRemoveRows();
     return true;
@@ -50,13 +65,69 @@ void TEntryList::Clear()
 {
     if (FRows.empty())
         return;
+    for (const TRow &row : FRows)
+        row.entry->StopRun();
     beginResetModel();
     std::vector<TRow> doomed;
     {
         QMutexLocker locker(&FLock);
         doomed.swap(FRows);
+        for (TRow &row : doomed) {
+            if (row.entry->FWorker)
+                FRetired.push_back(std::move(row.entry));
+        }
     }
     endResetModel();
+}
+
+void TEntryList::WorkerEnded(TDataObject *entry)
+{
+    const auto it = std::find_if(FRetired.begin(), FRetired.end(),
+                                 [entry](const auto &held) { return held.get() == entry; });
+    if (it != FRetired.end() && !entry->FWorker)
+        FRetired.erase(it);
+}
+
+void TEntryList::StopAllRuns()
+{
+    AbandonRuns(true);
+}
+
+void TEntryList::AbandonRuns(bool adjustCount)
+{
+    std::vector<TDataObject *> running;
+    {
+        QMutexLocker locker(&FLock);
+        for (const TRow &row : FRows) {
+            if (row.entry->FWorker)
+                running.push_back(row.entry.get());
+        }
+        for (const auto &held : FRetired)
+            running.push_back(held.get());
+    }
+    for (TDataObject *entry : running) {
+        if (entry->FWorker)
+            entry->FWorker->Abandon();
+    }
+    for (TDataObject *entry : running) {
+        TCopyThread *worker = entry->FWorker;
+        if (!worker)
+            continue;
+        worker->wait();
+        // The thread has ended without its end handling: do the bookkeeping of
+        // it here (without "Done", action after or next run: the program ends).
+        if (adjustCount && FHost && !worker->FFinishedByStop)
+            FHost->DecRunningCount();
+        {
+            QMutexLocker locker(&FLock);
+            entry->FWorker = nullptr;
+        }
+        entry->FPaused = false;
+        delete worker;
+    }
+    FRetired.clear();
+    if (!running.empty())
+        NotifyRunsChanged();
 }
 
 void TEntryList::SetChecked(int row, bool checked)

@@ -48,9 +48,19 @@ public:
     // Appends a row with a new entry bound to it (image riIdle, texts empty,
     // unchecked) and returns the entry, which the list owns.
     TDataObject *AddRow();
-    // Destroys the row's entry and removes the row; false for a bad row.
+    // Removes the row at once; false for a bad row. An entry whose run is in
+    // progress is stopped (StopRun) and freed only after its worker has ended;
+    // any other entry is destroyed now.
     bool RemoveRow(int row);
+    // RemoveRow of every row.
     void Clear();
+    // For program exit: abandons every run in progress (a copy under way is
+    // dropped, leaving no partial file; no end handling, no action after), waits
+    // for the workers to end and frees the entries of removed rows. The list
+    // stays usable.
+    void StopAllRuns();
+    // Entries of removed rows still waiting for their worker to end.
+    int RetiredCount() const { return static_cast<int>(FRetired.size()); }
 
     void SetChecked(int row, bool checked);
     void SetImage(int row, int imageIndex);
@@ -81,9 +91,18 @@ public:
     bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
                        int role = Qt::EditRole) override;
 
+    // The end handling of `entry`'s worker is through: frees the entry when its
+    // row was removed meanwhile. Engine use (UI thread).
+    void WorkerEnded(TDataObject *entry);
+    // A run started or ended (UI or scheduler thread); wakes the scheduler.
+    void NotifyRunsChanged() { emit runsChanged(); }
+
 signals:
     // The user changed a row's check mark through the view.
     void checkChanged(int row, bool checked);
+    // A run of one of the entries started or ended. Emitted on the thread that
+    // made the change.
+    void runsChanged();
 
 private:
     struct TRow {
@@ -93,9 +112,12 @@ private:
         int image = 0;
     };
     bool ValidRow(int row) const { return row >= 0 && row < Count(); }
+    void AbandonRuns(bool adjustCount);
 
     mutable QMutex FLock;
     std::vector<TRow> FRows;
+    // Entries whose row is gone but whose worker has not ended yet.
+    std::vector<std::unique_ptr<TDataObject>> FRetired;
     QStringList FCaptions;
     TVantorHost *FHost = nullptr;
 };

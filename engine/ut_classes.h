@@ -73,7 +73,37 @@ public:
 
     // The row this entry shows in, -1 without one. UI thread, or under Lock().
     int Row() const;
+
+    // --- Runs ---
+    // Starts a run: a worker is created (FWorker), the action before is opened,
+    // the worker starts and the host's running count rises. Any thread (the
+    // scheduler or the UI thread); takes the list's Lock(). When a run of this
+    // entry is still in progress, that run is asked to stop (its own end handling
+    // comes later) and the new run starts only once the old worker has ended, so
+    // two workers never share the entry. Returns false when no worker could be
+    // started (then nothing else changed).
+    bool StartRun();
+    // The same with the list's Lock() already held by the caller.
+    bool StartRunLocked();
+    // End of a run, UI thread: "Done", running count lowered, idle image, last
+    // run now, not paused, action after, next run, job list changed, row texts.
+    void RunFinished();
+    // UI thread. Ends the run at once: RunFinished now, the worker asked to stop
+    // (and let go when paused), "Stopped" in the Status column. Nothing happens
+    // without a run in progress or when the run was already stopped.
+    void StopRun();
+    // UI thread. Halts a running worker before its next file operation and shows
+    // "Paused"; ResumeRun shows the saved status again and lets it go on.
+    void PauseRun();
+    void ResumeRun();
+    // OpenWithShell of `action` when it is not empty; the result is ignored.
+    void RunAction(const QString &action) const;
+    // A run is in progress: the entry has a worker whose end handling is still
+    // to come. Takes the list's Lock() (do not call with it held: read FWorker).
+    bool Running() const;
 };
 
 #include "TEntryList.h"
 #include "ut_copyPasses.h"
+#include "ut_copyThread.h"
+#include "ut_mainThread.h"

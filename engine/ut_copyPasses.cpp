@@ -60,26 +60,37 @@ void TCopyPasses::ShowProgressNow()
         AddLog(FStatusText);
 }
 
+void TCopyPasses::TakeEntrySettings()
+{
+    FSource = FEntry->FSource;
+    FDest = FEntry->FDest;
+    FFileMask = FEntry->FFileMask;
+    FCopyType = FEntry->FCopyType;
+    FSettingsTaken = true;
+}
+
 QString TCopyPasses::RefusalReason() const
 {
-    if (FEntry->FSource.isEmpty())
+    if (FSource.isEmpty())
         return UiText::sNoSourceFolder;
-    if (FEntry->FDest.isEmpty())
+    if (FDest.isEmpty())
         return UiText::sNoDestFolder;
-    if (!MaskStaysInside(FEntry->FFileMask))
-        return UiText::sMaskLeavesFolder.arg(FEntry->FFileMask);
+    if (!MaskStaysInside(FFileMask))
+        return UiText::sMaskLeavesFolder.arg(FFileMask);
     return QString();
 }
 
 void TCopyPasses::Execute()
 {
+    if (!FSettingsTaken)
+        TakeEntrySettings();
     FDeleteList.clear();
     FCount = 0;
     const QString refusal = RefusalReason();
     if (!refusal.isEmpty()) {
         // Walking anyway would mean the process's current folder, or files
         // outside the chosen folders.
-        if (FEntry->FCopyType != ctNothing)
+        if (FCopyType != ctNothing)
             AddLog(refusal);
         FPhase = phFinished;
         return;
@@ -88,12 +99,12 @@ void TCopyPasses::Execute()
     FPhase = phCopy;
     FCount = 0;
     SetStatus(UiText::sCopyingStatus);
-    FOtherRoot = CleanFolder(FEntry->FDest);
-    const bool sourceListed = Walk(FEntry->FSource + FEntry->FFileMask);
+    FOtherRoot = CleanFolder(FDest);
+    const bool sourceListed = Walk(FSource + FFileMask);
 
-    if (FEntry->FCopyType == ctReplicate && !sourceListed && !StopRequested()) {
+    if (FCopyType == ctReplicate && !sourceListed && !StopRequested()) {
         // Without a readable source every destination file would look deleted.
-        const QString path = FEntry->FSource + FEntry->FFileMask;
+        const QString path = FSource + FFileMask;
         AddLog(UiText::sSourceUnreadable.arg(path.left(path.lastIndexOf(u'/') + 1)));
         FPhase = phFinished;
         return;
@@ -102,8 +113,8 @@ void TCopyPasses::Execute()
     FPhase = phCheck;
     FCount = 0;
     SetStatus(UiText::sCheckingStatus);
-    FOtherRoot = CleanFolder(FEntry->FSource);
-    Walk(FEntry->FDest + FEntry->FFileMask);
+    FOtherRoot = CleanFolder(FSource);
+    Walk(FDest + FFileMask);
 
     FPhase = phDelete;
     SetStatus(UiText::sDeletingStatus);
@@ -177,16 +188,19 @@ bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
 
 void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item)
 {
-    if (FEntry->FCopyType == ctNothing)
+    if (FCopyType == ctNothing)
         return;
     WaitIfPaused();
+    // A stop that arrived while the worker was halted here ends the walk now.
+    if (StopRequested())
+        return;
     const QString full = folder + item.name;
     if (FPhase == phCopy) {
         ++FCount;
-        CopyOne(full, FEntry->FDest + RelativeTail(FEntry->FSource, full));
-    } else if (FPhase == phCheck && FEntry->FCopyType == ctReplicate) {
+        CopyOne(full, FDest + RelativeTail(FSource, full));
+    } else if (FPhase == phCheck && FCopyType == ctReplicate) {
         ++FCount;
-        CheckOne(full, FEntry->FSource + RelativeTail(FEntry->FDest, full));
+        CheckOne(full, FSource + RelativeTail(FDest, full));
     }
 }
 
@@ -224,6 +238,8 @@ void TCopyPasses::DeletePass()
 {
     for (const QString &file : std::as_const(FDeleteList)) {
         WaitIfPaused();
+        if (FAbandon.load())
+            break;
         DeleteOne(file);
     }
 }

@@ -35,6 +35,14 @@ public:
     // works through the files already on its list. Any thread.
     void RequestStop() { FStop.store(true); }
     bool StopRequested() const { return FStop.load(); }
+    // Like RequestStop, and the delete pass does not finish its list either
+    // (program exit).
+    void RequestAbandon() { FAbandon.store(true); FStop.store(true); }
+
+    // Copies the entry's folders, mask and copy type for the run. Execute does it
+    // when nobody did before; the worker does it when it is created, so the run
+    // never reads entry fields that the window may edit meanwhile.
+    void TakeEntrySettings();
 
     // Pass state (read by the hand-overs; stable while ShowProgress runs).
     qint32 FPhase = phCopy;
@@ -73,6 +81,12 @@ private:
     bool IsOtherRoot(const QString &folder, const std::optional<TFileId> &id) const;
 
     std::atomic<bool> FStop{false};
+    std::atomic<bool> FAbandon{false};
+    bool FSettingsTaken = false;
+    QString FSource;
+    QString FDest;
+    QString FFileMask;
+    quint8 FCopyType = 0;
     QString FOtherRoot;                 // cleaned path of the other tree's root
     std::vector<TFileId> FWalkPath;     // folders on the current walk path
 };
