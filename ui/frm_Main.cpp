@@ -137,6 +137,14 @@ TformMain::TformMain(QWidget *parent)
 
     BuildTray();
 
+    // The scheduler starts switched off when schedules start disabled (the
+    // default of a first start; the stored start option decides otherwise).
+    FScheduler = new TMainThread(*this, *FEntries, this);
+    FScheduler->setObjectName(u"FScheduler"_s);
+    cbSuspend->setChecked(true);
+    cbSuspendClick();
+    FScheduler->Start();
+
     resize(842, 435);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
@@ -149,6 +157,8 @@ TformMain::~TformMain()
 {
     // The engine's workers may still report into the list while the window goes:
     // keep them away from a half-destroyed host.
+    FEntries->StopAllRuns();
+    FScheduler->Shutdown();
     FEntries->SetHost(nullptr);
 }
 

@@ -27,6 +27,7 @@ class QTreeView;
 class TDataObject;
 class TEntryList;
 class TLogView;
+class TMainThread;
 
 class TformMain : public QMainWindow, public TVantorHost
 {
@@ -90,6 +91,7 @@ public:
 
     // --- state ------------------------------------------------------------
     TEntryList *FEntries = nullptr;
+    TMainThread *FScheduler = nullptr;
     QString FJobListFile;
     bool FModified = false;
     std::atomic<bool> FSchedulesDisabled{false};

@@ -42,17 +42,49 @@ void TformMain::tbPauseClick()
 void TformMain::cbSuspendClick()
 {
     FSchedulesDisabled.store(cbSuspend->isChecked());
+    if (FScheduler)
+        FScheduler->SetEnabled(!cbSuspend->isChecked());
     RefreshStatus();
 }
 
-void TformMain::RunEntry(TDataObject *) {}
-void TformMain::StopEntry(TDataObject *) {}
-void TformMain::PauseEntry(TDataObject *) {}
+void TformMain::RunEntry(TDataObject *entry)
+{
+    if (!entry)
+        return;
+    // A run in progress that is not paused is asked to stop and the entry starts
+    // afresh once its old worker has ended (StartRun sees to both).
+    if (entry->FPaused)
+        entry->ResumeRun();
+    else if (!entry->StartRun())
+        return;
+    FEntries->SetImage(FEntries->RowOf(entry), riRunning);
+}
+
+void TformMain::StopEntry(TDataObject *entry)
+{
+    if (entry)
+        entry->StopRun();
+}
+
+void TformMain::PauseEntry(TDataObject *entry)
+{
+    if (!entry || !entry->Running())
+        return;
+    try {
+        if (entry->FPaused)
+            entry->ResumeRun();
+        else
+            entry->PauseRun();
+    } catch (...) {
+        // A toggle that fails leaves the run as it was; nothing to tell.
+    }
+}
 
 void TformMain::DeleteEntry(TDataObject *entry)
 {
     if (!entry)
         return;
+    // The row goes now; an entry in a run is stopped and outlives its worker.
     FEntries->RemoveRow(FEntries->RowOf(entry));
     FModified = true;
 }
@@ -60,6 +92,10 @@ void TformMain::DeleteEntry(TDataObject *entry)
 void TformMain::miExitClick()
 {
     FExiting = true;
+    // Every run is abandoned (no partial file is left behind) before the end.
+    FEntries->StopAllRuns();
+    if (FScheduler)
+        FScheduler->Shutdown();
     FTrayTimer->stop();
     trayIcon->hide();
     emit Terminated();

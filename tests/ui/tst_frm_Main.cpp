@@ -1,6 +1,9 @@
 // The main window driven offscreen: layout and names, entry rows, delete and
 // its log lines, the close rules, Exit, keys, the status bar and the tray.
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -242,7 +245,14 @@ private slots:
         w.show();
         Add(w, u"/a"_s, u"/b"_s);
         Add(w, u"/c"_s, u"/d"_s);
+        // A first start has schedules disabled.
+        QVERIFY(w.cbSuspend->isChecked());
+        QCOMPARE(w.TrayList(), tiDisabled);
+
+        w.cbSuspend->click();
+        QVERIFY(!w.FSchedulesDisabled.load());
         QCOMPARE(w.TrayList(), tiPassive);
+        QCOMPARE(w.TrayHint(), u"Vantor"_s);
 
         w.cbSuspend->click();
         QVERIFY(w.FSchedulesDisabled.load());
@@ -252,21 +262,66 @@ private slots:
         QCOMPARE(w.sbPanel[1]->text(), u"0 / 2"_s);
         QVERIFY(QRegularExpression(u"^\\d{1,2}:\\d{2}:\\d{2}"_s).match(w.sbPanel[0]->text()).hasMatch());
 
-        w.cbSuspend->click();
-        QVERIFY(!w.FSchedulesDisabled.load());
-        QCOMPARE(w.TrayList(), tiPassive);
-        QCOMPARE(w.TrayHint(), u"Vantor"_s);
-
         // A run in progress wins over the box and leaves the hint alone.
         w.IncRunningCount();
         w.cbSuspend->click();
         QCOMPARE(w.TrayList(), tiActive);
-        QCOMPARE(w.TrayHint(), u"Vantor"_s);
+        QCOMPARE(w.TrayHint(), u"Vantor Disabled"_s);
         QCOMPARE(w.sbPanel[1]->text(), u"1 / 2"_s);
         // The two active images alternate every half second.
         const int frame = w.TrayFrame();
         QTRY_VERIFY_WITH_TIMEOUT(w.TrayFrame() != frame, 2000);
         w.DecRunningCount();
+    }
+
+    void runAndStopThroughToolbarOnRealFolders()
+    {
+        QTemporaryDir dir;
+        for (const QString &name : {u"a"_s, u"b"_s})
+            for (int i = 0; i < 30; ++i) {
+                QDir().mkpath(dir.filePath(name + u"/src/sub"_s));
+                QFile file(dir.filePath(name + u"/src/sub/f%1.txt"_s.arg(i)));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(QByteArray(100 + i, 'x'));
+            }
+        TformMain w;
+        w.show();
+        TDataObject *a = w.AddEntryRow(dir.filePath(u"a/src"_s), dir.filePath(u"a/dst"_s), u"*.*"_s, false, skNone, 0,
+                                       0, QString(), QString(), ctReplicate);
+        w.AddEntryRow(dir.filePath(u"b/src"_s), dir.filePath(u"b/dst"_s), u"*.*"_s, false, skNone, 0, 0, QString(),
+                      QString(), ctCopy);
+        w.FModified = false;
+        TEntryList &list = w.EntryList();
+
+        w.tbStop->trigger(); // nothing selected, nothing running: nothing changes
+        Select(w, {1});
+        w.tbStop->trigger();
+        QCOMPARE(list.Text(1, ecStatus), QString());
+
+        Select(w, {0, 1});
+        w.tbStart->trigger();
+        QCOMPARE(list.Image(0), 17);
+        QCOMPARE(list.Image(1), 17);
+        QTRY_COMPARE(list.Text(0, ecStatus), u"Done"_s);
+        QTRY_COMPARE(list.Text(1, ecStatus), u"Done"_s);
+        QTRY_COMPARE(w.RunningCount(), 0);
+        QCOMPARE(list.Image(0), 19);
+        QCOMPARE(list.Image(1), 19);
+        QCOMPARE(list.Text(0, ecProcessed), u"30"_s);
+        QVERIFY(a->FLastRun > 0);
+        QVERIFY(w.FModified);
+        QVERIFY(QFile::exists(dir.filePath(u"a/dst/sub/f29.txt"_s)));
+        QVERIFY(QFile::exists(dir.filePath(u"b/dst/sub/f0.txt"_s)));
+        w.memo->Flush();
+        QVERIFY(w.memo->LogModel()->LineCount() >= 60);
+
+        // Deleting an entry in a run: the row goes at once, the entry later.
+        Select(w, {0});
+        w.tbStart->trigger();
+        w.tbDelete->trigger();
+        QCOMPARE(w.EntryCount(), 1);
+        QTRY_COMPARE(w.RunningCount(), 0);
+        QTRY_COMPARE(list.RetiredCount(), 0);
     }
 
     void minimizeInTrayStaysReachable()
