@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# A replicate run of about 50,000 files reported into the real main window
+# (offscreen, log included) against cp -a and rsync -a --delete, and the log box
+# with 1,000,000 lines. The tree comes from the engine benchmark's generator.
+set -euo pipefail
+BUILD_DIR=${BUILD_DIR:-build}
+BIN="$BUILD_DIR/bench/bench_window"
+[ -x "$BIN" ] || { echo "build bench_window first" >&2; exit 1; }
+WORK=$(mktemp -d /tmp/vantor-uibench.XXXXXX)
+trap 'rm -rf "$WORK"' EXIT
+export QT_QPA_PLATFORM=offscreen
+
+# The generator is the python block of bench/engine/run.sh.
+sed -n "/^python3 - \"\$WORK\/src\" <<'PY'$/,/^PY$/p" bench/engine/run.sh | sed '1d;$d' >"$WORK/gen.py"
+python3 "$WORK/gen.py" "$WORK/src"
+echo "tree: $(find "$WORK/src" -type f | wc -l) files, $(du -sh "$WORK/src" | cut -f1)"
+
+secs() { local s e; s=$(date +%s.%N); "$@" >/dev/null; e=$(date +%s.%N); echo "$e - $s" | bc -l; }
+ratio() { echo "scale=2; $1 / $2" | bc -l; }
+sync
+
+read -r window_s lines < <("$BIN" run "$WORK/src" "$WORK/dst_window" 2>/dev/null)
+cp_s=$(secs cp -a "$WORK/src" "$WORK/dst_cp")
+rsync_s=$(secs rsync -a --delete "$WORK/src/" "$WORK/dst_rsync/")
+diff -r "$WORK/src" "$WORK/dst_window" >/dev/null && same=yes || same=NO
+printf 'window replicate %.2f s (%s log lines), cp -a %.2f s, rsync -a --delete %.2f s\n' \
+    "$window_s" "$lines" "$cp_s" "$rsync_s"
+printf '  ratio window/cp %s, window/rsync %s; copy identical to source: %s\n' \
+    "$(ratio "$window_s" "$cp_s")" "$(ratio "$window_s" "$rsync_s")" "$same"
+"$BIN" log 1000000 2>/dev/null

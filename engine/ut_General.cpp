@@ -1,0 +1,58 @@
+// ut_General: row and log texts built from the locale's formats.
+#include "ut_General.h"
+
+#include "LocaleFormats.h"
+#include <cmath>
+
+namespace {
+QTime TimeOfFraction(double value)
+{
+    // Round to the millisecond, and keep a fraction that rounds up to a full day
+    // on the last millisecond rather than wrapping to midnight.
+    qint64 msecs = std::llround(OleTimePart(value) * 86400000.0);
+    if (msecs >= 86400000)
+        msecs = 86400000 - 1;
+    return QTime::fromMSecsSinceStartOfDay(static_cast<int>(msecs));
+}
+} // namespace
+
+QString DateTimeText(TDateTime value)
+{
+    const double datePart = OleDatePart(value);
+    const double timePart = OleTimePart(value);
+    if (datePart == 0 && timePart == 0)
+        return QString();
+    const QDateTime dt = DateTimeFromOle(value);
+    if (timePart == 0)
+        return FormatShortDate(dt.date());
+    if (datePart == 0)
+        return FormatLongTime(TimeOfFraction(value));
+    return FormatShortDate(dt.date()) + u' ' + FormatLongTime(dt.time());
+}
+
+QString WeeklyText(TDateTime value)
+{
+    const double whole = OleDatePart(value);
+    const QString day = (whole >= 0 && whole <= 6) ? LongDayName(static_cast<int>(whole) + 1)
+                                                   : QString();
+    return UiText::sWeeklyOn + day + u' ' + FormatLongTime(TimeOfFraction(value));
+}
+
+QString MonthlyText(TDateTime value)
+{
+    return UiText::sMonthlyEvery + QString::number(static_cast<qint64>(OleDatePart(value)))
+        + UiText::sAt + FormatLongTime(TimeOfFraction(value));
+}
+
+QString GeneralNumberText(double value)
+{
+    QString text = QString::number(value, 'g', 15);
+    text.replace(u'.', DecimalSeparator());
+    return text;
+}
+
+QString LogTimeStamp()
+{
+    const QDateTime now = CurrentDateTime();
+    return FormatShortDate(now.date()) + u' ' + FormatLongTime(now.time());
+}

@@ -1,0 +1,245 @@
+// ut_copyPasses: copy, check and delete passes over the folder trees.
+#include "ut_copyPasses.h"
+
+#include "VantorHost.h"
+#include "ut_classes.h"
+#include "ut_fileUtils.h"
+#include "ut_General.h"
+
+#include <QDir>
+#include <algorithm>
+
+namespace {
+// The folder part of a mask ("sub/" of "sub/*.txt") must stay below the folder
+// it is appended to: no absolute path, no ".." step.
+bool MaskStaysInside(const QString &mask)
+{
+    const qsizetype slash = mask.lastIndexOf(u'/');
+    if (slash < 0)
+        return true;
+    const QString folderPart = mask.left(slash);
+    if (folderPart.startsWith(u'/') || mask.startsWith(u'/'))
+        return false;
+    const auto steps = QStringView(folderPart).split(u'/');
+    return std::none_of(steps.begin(), steps.end(),
+                        [](QStringView step) { return step == u".."; });
+}
+
+QString CleanFolder(const QString &path)
+{
+    return path.isEmpty() ? QString() : AddTrailingBackslash(QDir::cleanPath(path));
+}
+} // namespace
+
+TCopyPasses::TCopyPasses(TDataObject *entry, TVantorHost *host)
+    : FEntry(entry)
+    , FHost(host)
+{
+}
+
+void TCopyPasses::SetStatus(const QString &text)
+{
+    FEntry->SetStatus(text);
+}
+
+void TCopyPasses::ShowProgress()
+{
+    ShowProgressNow();
+}
+
+void TCopyPasses::AddLog(const QString &text)
+{
+    if (FHost)
+        FHost->AddLog(text);
+}
+
+void TCopyPasses::ShowProgressNow()
+{
+    FEntry->SetProcessed(FCount);
+    if (!FStatusText.isEmpty())
+        AddLog(FStatusText);
+}
+
+void TCopyPasses::TakeEntrySettings()
+{
+    FSource = FEntry->FSource;
+    FDest = FEntry->FDest;
+    FFileMask = FEntry->FFileMask;
+    FCopyType = FEntry->FCopyType;
+    FSettingsTaken = true;
+}
+
+QString TCopyPasses::RefusalReason() const
+{
+    if (FSource.isEmpty())
+        return UiText::sNoSourceFolder;
+    if (FDest.isEmpty())
+        return UiText::sNoDestFolder;
+    if (!MaskStaysInside(FFileMask))
+        return UiText::sMaskLeavesFolder.arg(FFileMask);
+    return QString();
+}
+
+void TCopyPasses::Execute()
+{
+    if (!FSettingsTaken)
+        TakeEntrySettings();
+    FDeleteList.clear();
+    FCount = 0;
+    const QString refusal = RefusalReason();
+    if (!refusal.isEmpty()) {
+        // Walking anyway would mean the process's current folder, or files
+        // outside the chosen folders.
+        if (FCopyType != ctNothing)
+            AddLog(refusal);
+        FPhase = phFinished;
+        return;
+    }
+
+    FPhase = phCopy;
+    FCount = 0;
+    SetStatus(UiText::sCopyingStatus);
+    FOtherRoot = CleanFolder(FDest);
+    const bool sourceListed = Walk(FSource + FFileMask);
+
+    if (FCopyType == ctReplicate && !sourceListed && !StopRequested()) {
+        // Without a readable source every destination file would look deleted.
+        const QString path = FSource + FFileMask;
+        AddLog(UiText::sSourceUnreadable.arg(path.left(path.lastIndexOf(u'/') + 1)));
+        FPhase = phFinished;
+        return;
+    }
+
+    FPhase = phCheck;
+    FCount = 0;
+    SetStatus(UiText::sCheckingStatus);
+    FOtherRoot = CleanFolder(FSource);
+    Walk(FDest + FFileMask);
+
+    FPhase = phDelete;
+    SetStatus(UiText::sDeletingStatus);
+    DeletePass();
+
+    FPhase = phFinished;
+}
+
+bool TCopyPasses::Walk(const QString &pathAndMask)
+{
+    const qsizetype cut = pathAndMask.lastIndexOf(u'/') + 1;
+    FWalkPath.clear();
+    return WalkFolder(pathAndMask.left(cut), pathAndMask.mid(cut));
+}
+
+bool TCopyPasses::IsOtherRoot(const QString &folder, const std::optional<TFileId> &id) const
+{
+    if (FOtherRoot.isEmpty())
+        return false;
+    if (CleanFolder(folder) == FOtherRoot)
+        return true;
+    if (!id)
+        return false;
+    // Looked up each time: the other root may only come into being during the pass.
+    const auto otherId = FileIdOf(FOtherRoot);
+    return otherId && *otherId == *id;
+}
+
+bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
+{
+    WaitIfPaused();
+    const auto id = FileIdOf(folder);
+    if (id) {
+        // A folder link back up the current path would make the walk endless.
+        if (std::find(FWalkPath.begin(), FWalkPath.end(), *id) != FWalkPath.end())
+            return false;
+        FWalkPath.push_back(*id);
+    }
+
+    const auto files = ListFolder(folder, mask);
+    if (files) {
+        for (const TFoundItem &item : *files) {
+            if (StopRequested())
+                break;
+            if (!item.isFolder)
+                ProcessFile(folder, item);
+        }
+    }
+
+    if (!StopRequested()) {
+        WaitIfPaused();
+        if (const auto all = ListFolder(folder, QStringLiteral("*.*"))) {
+            for (const TFoundItem &item : *all) {
+                if (StopRequested())
+                    break;
+                if (!item.isFolder)
+                    continue;
+                const QString sub = folder + item.name + u'/';
+                // Never walk into the other tree when one lies inside the other.
+                if (IsOtherRoot(sub, FileIdOf(sub)))
+                    continue;
+                WalkFolder(sub, mask);
+            }
+        }
+    }
+
+    if (id)
+        FWalkPath.pop_back();
+    return files.has_value();
+}
+
+void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item)
+{
+    if (FCopyType == ctNothing)
+        return;
+    WaitIfPaused();
+    // A stop that arrived while the worker was halted here ends the walk now.
+    if (StopRequested())
+        return;
+    const QString full = folder + item.name;
+    if (FPhase == phCopy) {
+        ++FCount;
+        CopyOne(full, FDest + RelativeTail(FSource, full));
+    } else if (FPhase == phCheck && FCopyType == ctReplicate) {
+        ++FCount;
+        CheckOne(full, FSource + RelativeTail(FDest, full));
+    }
+}
+
+void TCopyPasses::CopyOne(const QString &source, const QString &dest)
+{
+    if (FileChanged(source, dest)) {
+        const QString destFolder = dest.left(dest.lastIndexOf(u'/') + 1);
+        const bool copied = ForceFolders(destFolder) && CopyFileReplacing(source, dest, &FStop);
+        if (!copied)
+            AddLog(UiText::sCopyFailed.arg(source, dest));
+    }
+    FStatusText = UiText::sCopyingLog.arg(source, dest);
+    ShowProgress();
+}
+
+void TCopyPasses::CheckOne(const QString &dest, const QString &source)
+{
+    FStatusText = UiText::sCheckingLog.arg(dest, source);
+    // Only a source that is certainly gone: one we merely cannot see (no access
+    // to its folder) keeps its destination copy.
+    if (FileIsMissing(source))
+        FDeleteList.append(dest);
+    ShowProgress();
+}
+
+void TCopyPasses::DeleteOne(const QString &file)
+{
+    FStatusText = UiText::sDeletingLog.arg(file);
+    if (!DeleteFileAt(file))
+        AddLog(UiText::sDeleteFailed.arg(file));
+    ShowProgress();
+}
+
+void TCopyPasses::DeletePass()
+{
+    for (const QString &file : std::as_const(FDeleteList)) {
+        WaitIfPaused();
+        if (FAbandon.load())
+            break;
+        DeleteOne(file);
+    }
+}

@@ -1,0 +1,92 @@
+// ut_copyPasses: the work of one run on the disk: the copy pass over the source
+// tree, the check pass over the destination tree and the delete pass.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <vector>
+#include "FileSystem.h"
+
+class TDataObject;
+class TVantorHost;
+
+enum TPassPhase : qint32 { phCopy = 0, phCheck = 1, phDelete = 2, phFinished = 3 };
+
+// Runs the passes of one entry. By itself it runs them on the calling thread and
+// reports straight to the entry and the host; the worker thread derives from it
+// and overrides the hand-overs so that they run on the UI thread (ShowProgress
+// blocking), and WaitIfPaused to halt between file operations.
+class TCopyPasses {
+public:
+    // `entry` and `host` are not owned and must outlive the run; `host` may be
+    // null (then log lines go nowhere).
+    TCopyPasses(TDataObject *entry, TVantorHost *host);
+    virtual ~TCopyPasses() = default;
+    TCopyPasses(const TCopyPasses &) = delete;
+    TCopyPasses &operator=(const TCopyPasses &) = delete;
+
+    // The three passes in order. Per-file failures are logged and passed over;
+    // never throws for file errors.
+    void Execute();
+
+    // Asks the run to end: the listing loops end at their next step, a copy
+    // under way is abandoned (leaving no partial file), the delete pass still
+    // works through the files already on its list. Any thread.
+    void RequestStop() { FStop.store(true); }
+    bool StopRequested() const { return FStop.load(); }
+    // Like RequestStop, and the delete pass does not finish its list either
+    // (program exit).
+    void RequestAbandon() { FAbandon.store(true); FStop.store(true); }
+
+    // Copies the entry's folders, mask and copy type for the run. Execute does it
+    // when nobody did before; the worker does it when it is created, so the run
+    // never reads entry fields that the window may edit meanwhile.
+    void TakeEntrySettings();
+
+    // Pass state (read by the hand-overs; stable while ShowProgress runs).
+    qint32 FPhase = phCopy;
+    QStringList FDeleteList;
+    qint32 FCount = 0;
+    TDataObject *FEntry = nullptr;
+    QString FStatusText;
+
+protected:
+    // Hand-overs. The defaults act at once on the calling thread.
+    virtual void SetStatus(const QString &text);   // entry's Status column
+    virtual void ShowProgress();                   // count + log line of FStatusText
+    virtual void AddLog(const QString &text);      // one log line
+    // Called before every file operation and listing step; a paused worker waits here.
+    virtual void WaitIfPaused() {}
+
+    // What ShowProgress does on the UI thread: FCount into the Processed files
+    // column and FStatusText (when not empty) to AddLog.
+    void ShowProgressNow();
+
+    TVantorHost *FHost = nullptr;
+
+private:
+    // Both return whether the start folder could be listed.
+    bool Walk(const QString &pathAndMask);
+    bool WalkFolder(const QString &folder, const QString &mask);
+    void ProcessFile(const QString &folder, const TFoundItem &item);
+    void CopyOne(const QString &source, const QString &dest);
+    void CheckOne(const QString &dest, const QString &source);
+    void DeleteOne(const QString &file);
+    void DeletePass();
+
+    // Why the run cannot safely handle files (empty text when it can).
+    QString RefusalReason() const;
+    // The root of the other tree, which the walk must not enter.
+    bool IsOtherRoot(const QString &folder, const std::optional<TFileId> &id) const;
+
+    std::atomic<bool> FStop{false};
+    std::atomic<bool> FAbandon{false};
+    bool FSettingsTaken = false;
+    QString FSource;
+    QString FDest;
+    QString FFileMask;
+    quint8 FCopyType = 0;
+    QString FOtherRoot;                 // cleaned path of the other tree's root
+    std::vector<TFileId> FWalkPath;     // folders on the current walk path
+};

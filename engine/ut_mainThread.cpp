@@ -1,0 +1,186 @@
+// ut_mainThread: the scheduler's passes, due test and status refresh.
+#include "ut_mainThread.h"
+
+#include "LocaleFormats.h"
+#include "ThreadPriority.h"
+#include "VantorHost.h"
+#include "ut_classes.h"
+#include "ut_General.h"
+
+#include <QMutexLocker>
+#include <chrono>
+
+TMainThread::TMainThread(TVantorHost &host, TEntryList &list, QObject *parent)
+    : QThread(parent)
+    , FMainForm(host)
+    , FList(list)
+{
+    setObjectName(QStringLiteral("Vantor scheduler"));
+    // What can make an entry due or change the status: rows added or removed,
+    // check marks, schedules and next-run times edited, runs started or ended.
+    // Status and count columns change with every file and are left out.
+    const auto wake = [this] { Wake(); };
+    connect(&FList, &QAbstractItemModel::rowsInserted, this, wake, Qt::DirectConnection);
+    connect(&FList, &QAbstractItemModel::rowsRemoved, this, wake, Qt::DirectConnection);
+    connect(&FList, &QAbstractItemModel::modelReset, this, wake, Qt::DirectConnection);
+    connect(&FList, &TEntryList::runsChanged, this, wake, Qt::DirectConnection);
+    connect(&FList, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+                const bool progressOnly = topLeft.column() == bottomRight.column()
+                    && (topLeft.column() == ecStatus || topLeft.column() == ecProcessed);
+                if (!progressOnly)
+                    Wake();
+            },
+            Qt::DirectConnection);
+}
+
+TMainThread::~TMainThread()
+{
+    Shutdown();
+}
+
+void TMainThread::Start()
+{
+    FStopping.store(false);
+    start();
+}
+
+void TMainThread::SetEnabled(bool enabled)
+{
+    FEnabled.store(enabled);
+    Wake();
+}
+
+void TMainThread::Wake()
+{
+    {
+        std::lock_guard lock(FMutex);
+        FWakeRequested = true;
+    }
+    FWake.notify_all();
+}
+
+void TMainThread::Shutdown()
+{
+    {
+        std::lock_guard lock(FMutex);
+        FStopping.store(true);
+    }
+    FWake.notify_all();
+    wait();
+}
+
+bool TMainThread::CheckDue(TDataObject *entry)
+{
+    QMutexLocker locker(&FList.Lock());
+    const int row = FList.RowOf(entry);
+    return row >= 0 && CheckDueLocked(row);
+}
+
+bool TMainThread::CheckDueLocked(int row)
+{
+    TDataObject *entry = FList.Entry(row);
+    if (!entry || !FList.IsChecked(row))
+        return false;
+    if (entry->FWorker)   // end handling still to come
+        return false;
+    if (entry->FSchedule == skNone || entry->FNextRun == 0)
+        return false;
+    const TDateTime now = CurrentOle();
+    if (now < entry->FNextRun)
+        return false;
+    if (entry->FSchedule == skFixed && !(entry->FNextRun > entry->FLastRun))
+        return false;
+    return entry->StartRunLocked();
+}
+
+void TMainThread::run()
+{
+    SetCurrentThreadLowestNormalPriority();
+    while (!FStopping.load()) {
+        if (!WaitWhileDisabled())
+            return;
+        try {
+            for (int i = 0;;) {
+                {
+                    // Rows re-counted before every entry; the lock keeps the row
+                    // and its entry alive and its end handling out during the test.
+                    QMutexLocker locker(&FList.Lock());
+                    if (i >= FList.Count())
+                        break;
+                    CheckDueLocked(i);
+                }
+                ++i;
+                if (!WaitWhileDisabled())
+                    return;
+                UpdateStatus();
+                if (FStopping.load())
+                    return;
+                if (!WaitWhileDisabled())
+                    return;
+            }
+        } catch (...) {
+            // Ends this pass only.
+        }
+        if (!WaitWhileDisabled())
+            return;
+        UpdateStatus();
+        ++FPasses;
+        if (!WaitForNextPass())
+            return;
+    }
+}
+
+bool TMainThread::WaitWhileDisabled()
+{
+    while (!FStopping.load() && (!FEnabled.load() || FMainForm.SchedulesDisabled())) {
+        std::unique_lock lock(FMutex);
+        FWake.wait_for(lock, std::chrono::milliseconds(kPassIntervalMs),
+                       [this] { return FWakeRequested || FStopping.load(); });
+        FWakeRequested = false;
+    }
+    return !FStopping.load();
+}
+
+bool TMainThread::WaitForNextPass()
+{
+    std::unique_lock lock(FMutex);
+    FWake.wait_for(lock, std::chrono::milliseconds(kPassIntervalMs),
+                   [this] { return FWakeRequested || FStopping.load(); });
+    FWakeRequested = false;
+    return !FStopping.load();
+}
+
+void TMainThread::UpdateStatus()
+{
+    {
+        std::lock_guard lock(FMutex);
+        FStatusDone = false;
+    }
+    // Queued to this object, which lives on the UI thread: when it is gone the
+    // call is dropped, and Shutdown releases the wait below.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            UpdateStatusNow();
+            {
+                std::lock_guard lock(FMutex);
+                FStatusDone = true;
+            }
+            FWake.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(FMutex);
+    FWake.wait(lock, [this] { return FStatusDone || FStopping.load(); });
+}
+
+void TMainThread::UpdateStatusNow()
+{
+    const int running = FMainForm.RunningCount();
+    const TTrayImageList list = running > 0 ? tiActive
+        : FMainForm.SchedulesDisabled()     ? tiDisabled
+                                            : tiPassive;
+    FMainForm.SetTrayImageList(list);
+    FMainForm.SetStatusPanel(0, FormatLongTime(CurrentDateTime().time()));
+    FMainForm.SetStatusPanel(1, UiText::sRunningOfRows.arg(running).arg(FList.Count()));
+}

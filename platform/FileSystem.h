@@ -1,0 +1,70 @@
+// FileSystem: folder listing by mask, file facts and the safe file copy the
+// copy runs need. Paths use the native separator "/".
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+#include <atomic>
+#include <optional>
+#include <sys/types.h>
+
+// One item of a folder listing. Links are followed: a link to a folder is a folder.
+struct TFoundItem {
+    QString name;
+    bool isFolder = false;
+    bool isLink = false;
+    bool readOnly = false;   // no write bit for the owner
+    bool hidden = false;     // name starts with "."
+};
+
+// The Windows wildcard rule: "*" any run, "?" one character, letter case ignored,
+// "*.*" every name (names without a dot too), a trailing ".*" also matches a name
+// without extension and a trailing "." matches only names without a dot.
+bool MatchesMask(QStringView name, QStringView mask);
+
+// Lists `folder` (with or without a trailing "/") for names that match `mask`,
+// folders included, in the order the file system returns them, "." and ".."
+// left out. Hidden and read-only items are listed like any other.
+// Returns nullopt when the folder cannot be listed (missing, no access).
+std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString &mask);
+
+// Identity of a folder or file (device and inode), following links.
+struct TFileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    friend bool operator==(const TFileId &, const TFileId &) = default;
+};
+std::optional<TFileId> FileIdOf(const QString &path);
+
+// Size of the file as read by opening it; nullopt when it cannot be opened.
+std::optional<qint64> FileSizeOfPath(const QString &path);
+
+// The file's local modification time in DOS date-time form (two-second
+// resolution, years 1980..2107); nullopt when the file is missing or its time
+// does not fit the form.
+std::optional<quint32> DosDateTimeOfFile(const QString &path);
+// DOS date-time to the day count of OleDateTime.h; 0 for an impossible value.
+double DosDateTimeToOle(quint32 dosDateTime);
+
+// True when `path` names an existing file (a folder does not count).
+bool FileExists(const QString &path);
+// Why a path is absent: true only when the file is certainly not there (ENOENT,
+// ENOTDIR, or a folder of that name). A path that cannot be examined (no access
+// to its folder) is not "missing".
+bool FileIsMissing(const QString &path);
+
+// Creates the folder with every missing parent. True when it exists afterwards.
+bool ForceFolders(const QString &path);
+
+// Copies `source` to `target`, replacing it, with contents, permission bits and
+// modification time. Writes a temporary file in the target's folder and renames
+// it over the target only when the copy is complete, so the old target stays
+// intact until then. When the copy fails, or `stop` becomes true while it runs,
+// returns false and leaves neither a partial target nor the temporary file;
+// `error` (when given) receives the reason.
+bool CopyFileReplacing(const QString &source, const QString &target,
+                       const std::atomic<bool> *stop = nullptr, QString *error = nullptr);
+
+// Deletes one file (never a folder). True on success.
+bool DeleteFileAt(const QString &path);

@@ -1,0 +1,182 @@
+// Tests of listing by mask, file facts and the replacing copy, on real folders.
+#include <QTest>
+#include <sys/stat.h>
+#include "FileSystem.h"
+#include "OleDateTime.h"
+#include "../engine/TestFolders.h"
+
+class tst_FileSystem : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { DropFileAccessOverride(); }
+    void masks_data();
+    void masks();
+    void listing();
+    void fileFacts();
+    void copyCarriesContentsModeAndTime();
+    void copyFailureKeepsOldTarget_data();
+    void copyFailureKeepsOldTarget();
+};
+
+void tst_FileSystem::masks_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<bool>("match");
+    QTest::newRow("*.* no dot") << u"README"_qs << u"*.*"_qs << true;
+    QTest::newRow("*.* hidden") << u".profile"_qs << u"*.*"_qs << true;
+    QTest::newRow("case ignored") << u"Photo.JPG"_qs << u"*.jpg"_qs << true;
+    QTest::newRow("other extension") << u"photo.jpeg"_qs << u"*.jpg"_qs << false;
+    QTest::newRow("? one char") << u"a1.txt"_qs << u"a?.txt"_qs << true;
+    QTest::newRow("? not zero chars") << u"a.txt"_qs << u"a?.txt"_qs << false;
+    QTest::newRow("star in middle") << u"report-2024.doc"_qs << u"rep*24.doc"_qs << true;
+    QTest::newRow("backtracking") << u"aXbXc"_qs << u"a*b*c"_qs << true;
+    QTest::newRow("prefix.* without dot") << u"abc"_qs << u"ab*.*"_qs << true;
+    QTest::newRow("trailing dot, no ext") << u"Makefile"_qs << u"*."_qs << true;
+    QTest::newRow("trailing dot, ext") << u"a.txt"_qs << u"*."_qs << false;
+    QTest::newRow("exact") << u"a.txt"_qs << u"A.TXT"_qs << true;
+    QTest::newRow("empty mask") << u"a.txt"_qs << QString() << false;
+}
+
+void tst_FileSystem::masks()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, mask);
+    QFETCH(bool, match);
+    QCOMPARE(MatchesMask(name, mask), match);
+}
+
+void tst_FileSystem::listing()
+{
+    TestFolders f;
+    f.createFile(u"plain.txt"_qs, "a");
+    f.createFile(u".hidden.txt"_qs, "b");
+    const QString ro = f.createFile(u"locked.txt"_qs, "c");
+    QFile::setPermissions(ro, QFile::ReadOwner);
+    f.createFile(u"other.dat"_qs, "d");
+    f.createDir(u"sub.txt"_qs);
+    QVERIFY(QFile::link(f.path(u"sub.txt"_qs), f.path(u"link.txt"_qs)));
+
+    const auto items = ListFolder(f.path(), u"*.txt"_qs);
+    QVERIFY(items);
+    QMap<QString, TFoundItem> byName;
+    for (const TFoundItem &item : *items)
+        byName.insert(item.name, item);
+    QCOMPARE(byName.keys(), (QStringList{u".hidden.txt"_qs, u"link.txt"_qs, u"locked.txt"_qs,
+                                         u"plain.txt"_qs, u"sub.txt"_qs}));
+    QVERIFY(byName[u".hidden.txt"_qs].hidden);
+    QVERIFY(!byName[u"plain.txt"_qs].hidden && !byName[u"plain.txt"_qs].readOnly);
+    QVERIFY(byName[u"locked.txt"_qs].readOnly);
+    QVERIFY(byName[u"sub.txt"_qs].isFolder && !byName[u"sub.txt"_qs].isLink);
+    QVERIFY(byName[u"link.txt"_qs].isFolder && byName[u"link.txt"_qs].isLink);
+
+    QVERIFY(!ListFolder(f.path(u"missing/"_qs), u"*.*"_qs));
+    const QString closed = f.createDir(u"closed"_qs);
+    QFile::setPermissions(closed, QFileDevice::Permissions());
+    QVERIFY(!ListFolder(closed, u"*.*"_qs));
+    QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void tst_FileSystem::fileFacts()
+{
+    TestFolders f;
+    // 10:00:03 local: the DOS form keeps even seconds only.
+    const QString file = f.createFile(u"a.bin"_qs, QByteArray(1234, 'x'),
+                                      QDateTime(QDate(2024, 7, 1), QTime(10, 0, 3)));
+    QCOMPARE(FileSizeOfPath(file), std::optional<qint64>(1234));
+    QVERIFY(!FileSizeOfPath(f.path()));
+    QVERIFY(!FileSizeOfPath(f.path(u"none"_qs)));
+
+    const auto dos = DosDateTimeOfFile(file);
+    QVERIFY(dos);
+    QCOMPARE(DosDateTimeToOle(*dos), OleFromDateTime(QDateTime(QDate(2024, 7, 1), QTime(10, 0, 2))));
+    QVERIFY(!DosDateTimeOfFile(f.path(u"none"_qs)));
+    const QString old = f.createFile(u"old"_qs, "", QDateTime(QDate(1975, 1, 1), QTime(0, 0)));
+    QVERIFY(!DosDateTimeOfFile(old));  // before 1980: no DOS form
+
+    QVERIFY(FileExists(file));
+    QVERIFY(!FileExists(f.path()));
+    QVERIFY(FileIsMissing(f.path(u"none"_qs)));
+    QVERIFY(FileIsMissing(f.path()));          // a folder is not the file
+    QVERIFY(FileIsMissing(file + u"/below"_qs)); // ENOTDIR
+    QVERIFY(!FileIsMissing(file));
+    const QString closed = f.createDir(u"closed"_qs);
+    QFile::setPermissions(closed, QFileDevice::Permissions());
+    QVERIFY(!FileIsMissing(closed + u"/x"_qs));  // unknown, not missing
+    QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QVERIFY(!DeleteFileAt(f.path(u"closed"_qs)));
+    QVERIFY(DeleteFileAt(file));
+    QVERIFY(!QFile::exists(file));
+}
+
+void tst_FileSystem::copyCarriesContentsModeAndTime()
+{
+    TestFolders f;
+    const QDateTime mtime(QDate(2023, 3, 4), QTime(5, 6, 7, 250));
+    QByteArray big(3 * 1024 * 1024 + 17, '\0');
+    for (int i = 0; i < big.size(); ++i)
+        big[i] = char(i * 31 % 251);
+    const QString src = f.createFile(u"src/big.bin"_qs, big, mtime);
+    ::chmod(QFile::encodeName(src).constData(), 0640);
+    const QString dst = f.createFile(u"dst/big.bin"_qs, "old contents");
+    ::chmod(QFile::encodeName(dst).constData(), 0666);
+
+    QString error;
+    QVERIFY2(CopyFileReplacing(src, dst, nullptr, &error), qPrintable(error));
+    QCOMPARE(TestFolders::read(dst), big);
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(dst).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, 0640u);
+    QCOMPARE(QFileInfo(dst).lastModified(), mtime);
+    QCOMPARE(f.tree(u"dst"_qs), QStringList{u"big.bin"_qs});  // no temporary left
+
+    // Read-only source: the copy is read-only too and can be replaced again.
+    ::chmod(QFile::encodeName(src).constData(), 0444);
+    QVERIFY(CopyFileReplacing(src, dst));
+    QVERIFY(CopyFileReplacing(src, dst));
+    QCOMPARE(f.tree(u"dst"_qs), QStringList{u"big.bin"_qs});
+}
+
+void tst_FileSystem::copyFailureKeepsOldTarget_data()
+{
+    QTest::addColumn<QString>("why");
+    QTest::newRow("stopped") << u"stopped"_qs;
+    QTest::newRow("read-only folder") << u"readonly"_qs;
+    QTest::newRow("unreadable source") << u"unreadable"_qs;
+    QTest::newRow("missing source") << u"missing"_qs;
+    QTest::newRow("target is a folder") << u"folder"_qs;
+}
+
+void tst_FileSystem::copyFailureKeepsOldTarget()
+{
+    QFETCH(QString, why);
+    TestFolders f;
+    QString src = f.createFile(u"src/a.txt"_qs, "new contents");
+    QString dst = f.createFile(u"dst/a.txt"_qs, "old contents");
+    std::atomic<bool> stop{false};
+    if (why == u"stopped")
+        stop = true;
+    else if (why == u"readonly")
+        QFile::setPermissions(f.path(u"dst"_qs), QFile::ReadOwner | QFile::ExeOwner);
+    else if (why == u"unreadable")
+        QFile::setPermissions(src, QFileDevice::Permissions());
+    else if (why == u"missing")
+        src = f.path(u"src/none.txt"_qs);
+    else if (why == u"folder")
+        dst = f.createDir(u"dst/a.txt.d"_qs);
+
+    QString error;
+    QVERIFY(!CopyFileReplacing(src, dst, &stop, &error));
+    QVERIFY(!error.isEmpty());
+    QFile::setPermissions(f.path(u"dst"_qs),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(TestFolders::read(f.path(u"dst/a.txt"_qs)), QByteArray("old contents"));
+    const QStringList expected = why == u"folder"
+        ? QStringList{u"a.txt"_qs, u"a.txt.d"_qs} : QStringList{u"a.txt"_qs};
+    QCOMPARE(QDir(f.path(u"dst"_qs)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             expected);
+}
+
+QTEST_GUILESS_MAIN(tst_FileSystem)
+#include "tst_FileSystem.moc"

@@ -1,0 +1,175 @@
+// frm_Main: the main window: the entry list, the log, menus, toolbar, status
+// bar and tray icon, the job list file commands and the run commands.
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+#include <atomic>
+#include <functional>
+
+#include "VantorHost.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QStatusBar;
+class QModelIndex;
+class QSplitter;
+class QSystemTrayIcon;
+class QTimer;
+class QToolBar;
+class QTreeView;
+class TDataObject;
+class TEntryList;
+class TLogView;
+class TMainThread;
+
+class TformMain : public QMainWindow, public TVantorHost
+{
+    Q_OBJECT
+
+public:
+    explicit TformMain(QWidget *parent = nullptr);
+    ~TformMain() override;
+
+    // --- entry list -------------------------------------------------------
+    // Appends a row with a new entry made from these values (folders get their
+    // trailing separator, the next run is computed) and sets FModified.
+    // Returns the new entry, owned by the list.
+    TDataObject *AddEntryRow(const QString &Src, const QString &Dest, const QString &FileMask, bool Active,
+                             int Schedule, double ScheduleTime, double LastRun, const QString &ActionBefore,
+                             const QString &ActionAfter, quint8 CopyType);
+    // Removes the row of `entry` (nothing when null) and sets FModified. An
+    // entry whose run is in progress is stopped first and freed only once its
+    // worker has ended.
+    void DeleteEntry(TDataObject *entry);
+    // Rows selected in lvMain, in list order.
+    QList<TDataObject *> SelectedEntries() const;
+    // The entry of the current (focused) selected row, or null.
+    TDataObject *SelectedEntry() const;
+    int EntryCount() const;
+    TDataObject *EntryAt(int row) const;
+
+    // Appends "<short date> <long time> <Text>" to the log. UI thread only.
+    void AddLog(const QString &Text) override;
+
+    // Entry editor and standard folders (filled in with the entry editor).
+    void AddEntry();
+    void EditEntry();
+    void ImportShellFolders();
+
+    // --- job list file ----------------------------------------------------
+    void ClearJobList();
+    // Both throw EProfileWriteError ("Unable to write to %s") when the file cannot be written.
+    void LoadJobList(const QString &Path);
+    void SaveJobList(const QString &Path);
+    bool ConfirmDiscard();
+
+    // --- run control and status -------------------------------------------
+    void RunEntry(TDataObject *entry);
+    void StopEntry(TDataObject *entry);
+    void PauseEntry(TDataObject *entry);
+    void RefreshStatus();
+
+    // The tray image list in use and the image shown of it.
+    TTrayImageList TrayList() const { return FTrayList; }
+    int TrayFrame() const { return FTrayFrame; }
+    QString TrayHint() const;
+
+    // --- TVantorHost --------------------------------------------------------
+    bool Modified() const override { return FModified; }
+    void SetModified(bool modified) override { FModified = modified; }
+    bool SchedulesDisabled() const override { return FSchedulesDisabled.load(); }
+    void SetStatusPanel(int panel, const QString &text) override;
+    void SetTrayImageList(TTrayImageList list) override;
+    TEntryList &EntryList() override { return *FEntries; }
+
+    // --- state ------------------------------------------------------------
+    TEntryList *FEntries = nullptr;
+    TMainThread *FScheduler = nullptr;
+    QString FJobListFile;
+    bool FModified = false;
+    std::atomic<bool> FSchedulesDisabled{false};
+
+    // --- controls (objectName = member name) ------------------------------
+    QMenuBar *menuMain = nullptr;
+    QMenu *miFile = nullptr, *miView = nullptr, *miTools = nullptr, *miHelp = nullptr, *miLanguage = nullptr;
+    QAction *miNew = nullptr, *miOpen = nullptr, *miSave = nullptr, *miSaveAs = nullptr, *miExit = nullptr;
+    QAction *Hide1 = nullptr;
+    QAction *miAddEntry = nullptr, *miDeleteEntries = nullptr, *miEditEntry = nullptr, *miGetWindowsFolders = nullptr;
+    QAction *ExecuteSelectedEntryNow1 = nullptr, *StopRunningNow1 = nullptr, *PauseRunning1 = nullptr;
+    QAction *miExportLanguage = nullptr, *miLoadOriginalLanguage = nullptr, *Options1 = nullptr;
+    QAction *miIndex = nullptr, *Update1 = nullptr, *miAbout = nullptr;
+
+    QToolBar *tbMain = nullptr;
+    QAction *tbOpen = nullptr, *tbSave = nullptr, *tbStart = nullptr, *tbStop = nullptr, *tbPause = nullptr;
+    QAction *tbAdd = nullptr, *tbDelete = nullptr, *tbEdit = nullptr, *tbWindowsFolders = nullptr;
+    QAction *ToolButton3 = nullptr, *tbHelp = nullptr;
+    QLineEdit *edDef = nullptr;
+    QCheckBox *cbSuspend = nullptr;
+
+    QTreeView *lvMain = nullptr;
+    QSplitter *splitter = nullptr;
+    TLogView *memo = nullptr;
+    QStatusBar *sb = nullptr;
+    QLabel *sbPanel[3] = {nullptr, nullptr, nullptr};
+
+    QSystemTrayIcon *trayIcon = nullptr;
+    QMenu *pmTray = nullptr;
+    QAction *miShow = nullptr, *miTrayExit = nullptr;
+
+    // --- handlers ---------------------------------------------------------
+    void miNewClick();
+    void miOpenClick();
+    void miSaveClick();
+    void miSaveAsClick();
+    void miExitClick();
+    void Hide1Click();
+    void miShowClick();
+    void tbAddClick();
+    void DeleteSelectedClick();
+    void lvMainDblClick();
+    void miGetWindowsFoldersClick();
+    void tbStartClick();
+    void tbStopClick();
+    void tbPauseClick();
+    void cbSuspendClick();
+    void ToolButton3Click();
+    void miIndexClick();
+    void Update1Click();
+    void tbAboutClick();
+    void Options1Click();
+
+signals:
+    // The program is to end now (after a close that passed the close rules, or Exit).
+    void Terminated();
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool FormCloseQuery();
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildTray();
+    // Runs a command; an exception it throws is shown in an error box.
+    void Guarded(const std::function<void()> &command);
+
+    void FormClose();
+    void TrayTick();
+
+    TTrayImageList FTrayList = tiPassive;
+    int FTrayFrame = 0;
+    QTimer *FTrayTimer = nullptr;
+    QList<QIcon> FTrayImages[3];
+    QString FTrayHint;
+    bool FExiting = false;
+};

@@ -1,0 +1,102 @@
+// frm_Main_Run: the run commands, the "Disable All Schedules" box, deleting
+// entries and Exit, all of which must respect runs in progress.
+#include "frm_Main.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QTreeView>
+
+#include "ut_classes.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Exactly one selected row: that row; otherwise every selected row in list
+// order (which for one row is the same).
+template<typename Act> void ForSelected(const QList<TDataObject *> &selected, Act &&act)
+{
+    for (TDataObject *entry : selected)
+        act(entry);
+}
+
+} // namespace
+
+void TformMain::tbStartClick()
+{
+    ForSelected(SelectedEntries(), [this](TDataObject *entry) { RunEntry(entry); });
+}
+
+void TformMain::tbStopClick()
+{
+    ForSelected(SelectedEntries(), [this](TDataObject *entry) { StopEntry(entry); });
+}
+
+void TformMain::tbPauseClick()
+{
+    ForSelected(SelectedEntries(), [this](TDataObject *entry) { PauseEntry(entry); });
+}
+
+void TformMain::cbSuspendClick()
+{
+    FSchedulesDisabled.store(cbSuspend->isChecked());
+    if (FScheduler)
+        FScheduler->SetEnabled(!cbSuspend->isChecked());
+    RefreshStatus();
+}
+
+void TformMain::RunEntry(TDataObject *entry)
+{
+    if (!entry)
+        return;
+    // A run in progress that is not paused is asked to stop and the entry starts
+    // afresh once its old worker has ended (StartRun sees to both).
+    if (entry->FPaused)
+        entry->ResumeRun();
+    else if (!entry->StartRun())
+        return;
+    FEntries->SetImage(FEntries->RowOf(entry), riRunning);
+}
+
+void TformMain::StopEntry(TDataObject *entry)
+{
+    if (entry)
+        entry->StopRun();
+}
+
+void TformMain::PauseEntry(TDataObject *entry)
+{
+    if (!entry || !entry->Running())
+        return;
+    try {
+        if (entry->FPaused)
+            entry->ResumeRun();
+        else
+            entry->PauseRun();
+    } catch (...) {
+        // A toggle that fails leaves the run as it was; nothing to tell.
+    }
+}
+
+void TformMain::DeleteEntry(TDataObject *entry)
+{
+    if (!entry)
+        return;
+    // The row goes now; an entry in a run is stopped and outlives its worker.
+    FEntries->RemoveRow(FEntries->RowOf(entry));
+    FModified = true;
+}
+
+void TformMain::miExitClick()
+{
+    FExiting = true;
+    // Every run is abandoned (no partial file is left behind) before the end.
+    FEntries->StopAllRuns();
+    if (FScheduler)
+        FScheduler->Shutdown();
+    FTrayTimer->stop();
+    trayIcon->hide();
+    emit Terminated();
+}
