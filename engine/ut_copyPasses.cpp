@@ -154,36 +154,36 @@ bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
         FWalkPath.push_back(*id);
     }
 
-    const auto files = ListFolder(folder, mask);
-    if (files) {
-        for (const TFoundItem &item : *files) {
+    // One listing serves both: the matching files first, then every subfolder,
+    // each in the order the file system lists them.
+    const auto items = ListFolder(folder, QStringLiteral("*.*"), false);
+    if (items) {
+        for (const TFoundItem &item : *items) {
             if (StopRequested())
                 break;
-            if (!item.isFolder)
+            if (!item.isFolder && MatchesMask(item.name, mask))
                 ProcessFile(folder, item);
         }
     }
 
-    if (!StopRequested()) {
+    if (items && !StopRequested()) {
         WaitIfPaused();
-        if (const auto all = ListFolder(folder, QStringLiteral("*.*"))) {
-            for (const TFoundItem &item : *all) {
-                if (StopRequested())
-                    break;
-                if (!item.isFolder)
-                    continue;
-                const QString sub = folder + item.name + u'/';
-                // Never walk into the other tree when one lies inside the other.
-                if (IsOtherRoot(sub, FileIdOf(sub)))
-                    continue;
-                WalkFolder(sub, mask);
-            }
+        for (const TFoundItem &item : *items) {
+            if (StopRequested())
+                break;
+            if (!item.isFolder)
+                continue;
+            const QString sub = folder + item.name + u'/';
+            // Never walk into the other tree when one lies inside the other.
+            if (IsOtherRoot(sub, FileIdOf(sub)))
+                continue;
+            WalkFolder(sub, mask);
         }
     }
 
     if (id)
         FWalkPath.pop_back();
-    return files.has_value();
+    return items.has_value();
 }
 
 void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item)

@@ -79,7 +79,8 @@ bool MatchesMask(QStringView name, QStringView mask)
     return false;
 }
 
-std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString &mask)
+std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString &mask,
+                                            bool withAttributes)
 {
     const QByteArray native = Native(folder.isEmpty() ? QStringLiteral(".") : folder);
     DIR *dir = ::opendir(native.constData());
@@ -97,6 +98,12 @@ std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString
             continue;
         item.hidden = raw[0] == '.';
         item.isLink = entry->d_type == DT_LNK;
+        if (!withAttributes && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) {
+            // The directory entry says what it is; no stat needed.
+            item.isFolder = entry->d_type == DT_DIR;
+            items.append(std::move(item));
+            continue;
+        }
         struct stat st;
         if (::fstatat(dirFd, raw, &st, 0) == 0) {
             item.isFolder = S_ISDIR(st.st_mode);
@@ -128,14 +135,40 @@ std::optional<qint64> FileSizeOfPath(const QString &path)
     return static_cast<qint64>(st.st_size);
 }
 
-std::optional<quint32> DosDateTimeOfFile(const QString &path)
+namespace {
+// localtime_r takes the C library's time-zone lock, which the UI thread's own
+// clock reads contend for while a run checks thousands of files. Zone offsets
+// change only at quarter-hour instants, so the offset found for one quarter
+// hour holds for every time in it.
+bool LocalTimeOf(time_t seconds, std::tm &local)
 {
-    struct stat st;
-    if (::stat(Native(path).constData(), &st) != 0)
-        return std::nullopt;
+    constexpr time_t kQuarter = 900;
+    struct TOffsetCache {
+        time_t quarter = -1;
+        long offset = 0;
+        bool valid = false;
+    };
+    thread_local TOffsetCache cache;
+    const time_t quarter = seconds >= 0 ? seconds / kQuarter : -1;
+    if (quarter < 0 || quarter != cache.quarter || !cache.valid) {
+        if (!::localtime_r(&seconds, &local))
+            return false;
+        cache.quarter = quarter;
+        cache.offset = local.tm_gmtoff;
+        cache.valid = quarter >= 0;
+        return true;
+    }
+    const time_t shifted = seconds + cache.offset;
+    if (!::gmtime_r(&shifted, &local))
+        return false;
+    return true;
+}
+
+std::optional<quint32> DosDateTimeOfStat(const struct stat &st)
+{
     std::tm local{};
     const time_t seconds = st.st_mtim.tv_sec;
-    if (!::localtime_r(&seconds, &local))
+    if (!LocalTimeOf(seconds, local))
         return std::nullopt;
     const int year = local.tm_year + 1900;
     if (year < 1980 || year > 2107)
@@ -143,6 +176,31 @@ std::optional<quint32> DosDateTimeOfFile(const QString &path)
     return (quint32(year - 1980) << 25) | (quint32(local.tm_mon + 1) << 21)
         | (quint32(local.tm_mday) << 16) | (quint32(local.tm_hour) << 11)
         | (quint32(local.tm_min) << 5) | quint32(local.tm_sec / 2);
+}
+} // namespace
+
+std::optional<quint32> DosDateTimeOfFile(const QString &path)
+{
+    struct stat st;
+    if (::stat(Native(path).constData(), &st) != 0)
+        return std::nullopt;
+    return DosDateTimeOfStat(st);
+}
+
+TFileFacts FileFactsOf(const QString &path)
+{
+    const QByteArray native = Native(path);
+    TFileFacts facts;
+    struct stat st;
+    FdCloser fd(::open(native.constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() >= 0 && ::fstat(fd.Get(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode))
+            facts.openedSize = static_cast<qint64>(st.st_size);
+        facts.dosTime = DosDateTimeOfStat(st);
+    } else if (::stat(native.constData(), &st) == 0) {
+        facts.dosTime = DosDateTimeOfStat(st);
+    }
+    return facts;
 }
 
 double DosDateTimeToOle(quint32 dos)
