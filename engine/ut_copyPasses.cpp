@@ -157,12 +157,15 @@ bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
     // One listing serves both: the matching files first, then every subfolder,
     // each in the order the file system lists them.
     const auto items = ListFolder(folder, QStringLiteral("*.*"), false);
-    if (items) {
+    if (items && FCopyType != ctNothing) {
+        const TFolderHandle here(folder);
+        const TFolderHandle there(FPhase == phCopy ? FDest + RelativeTail(FSource, folder)
+                                                   : FSource + RelativeTail(FDest, folder));
         for (const TFoundItem &item : *items) {
             if (StopRequested())
                 break;
             if (!item.isFolder && MatchesMask(item.name, mask))
-                ProcessFile(folder, item);
+                ProcessFile(folder, item, here, there);
         }
     }
 
@@ -186,7 +189,8 @@ bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
     return items.has_value();
 }
 
-void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item)
+void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item,
+                              const TFolderHandle &here, const TFolderHandle &there)
 {
     if (FCopyType == ctNothing)
         return;
@@ -197,16 +201,17 @@ void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item)
     const QString full = folder + item.name;
     if (FPhase == phCopy) {
         ++FCount;
-        CopyOne(full, FDest + RelativeTail(FSource, full));
+        CopyOne(full, FDest + RelativeTail(FSource, full),
+                FileChanged(here.FactsOf(item.name), there.FactsOf(item.name)));
     } else if (FPhase == phCheck && FCopyType == ctReplicate) {
         ++FCount;
-        CheckOne(full, FSource + RelativeTail(FDest, full));
+        CheckOne(full, FSource + RelativeTail(FDest, full), there.IsMissing(item.name));
     }
 }
 
-void TCopyPasses::CopyOne(const QString &source, const QString &dest)
+void TCopyPasses::CopyOne(const QString &source, const QString &dest, bool changed)
 {
-    if (FileChanged(source, dest)) {
+    if (changed) {
         const QString destFolder = dest.left(dest.lastIndexOf(u'/') + 1);
         const bool copied = ForceFolders(destFolder) && CopyFileReplacing(source, dest, &FStop);
         if (!copied)
@@ -216,12 +221,12 @@ void TCopyPasses::CopyOne(const QString &source, const QString &dest)
     ShowProgress();
 }
 
-void TCopyPasses::CheckOne(const QString &dest, const QString &source)
+void TCopyPasses::CheckOne(const QString &dest, const QString &source, bool sourceMissing)
 {
     FStatusText = UiText::sCheckingLog.arg(dest, source);
     // Only a source that is certainly gone: one we merely cannot see (no access
     // to its folder) keeps its destination copy.
-    if (FileIsMissing(source))
+    if (sourceMissing)
         FDeleteList.append(dest);
     ShowProgress();
 }

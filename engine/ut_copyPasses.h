@@ -69,9 +69,11 @@ private:
     // Both return whether the start folder could be listed.
     bool Walk(const QString &pathAndMask);
     bool WalkFolder(const QString &folder, const QString &mask);
-    void ProcessFile(const QString &folder, const TFoundItem &item);
-    void CopyOne(const QString &source, const QString &dest);
-    void CheckOne(const QString &dest, const QString &source);
+    // `here` is `folder` held open, `there` its counterpart in the other tree.
+    void ProcessFile(const QString &folder, const TFoundItem &item, const TFolderHandle &here,
+                     const TFolderHandle &there);
+    void CopyOne(const QString &source, const QString &dest, bool changed);
+    void CheckOne(const QString &dest, const QString &source, bool sourceMissing);
     void DeleteOne(const QString &file);
     void DeletePass();
 

@@ -25,8 +25,11 @@ qint64 FileSizeOf(const QString &path)
 bool FileChanged(const QString &source, const QString &dest)
 {
     // One open per file: size and time come from the same descriptor.
-    const TFileFacts s = FileFactsOf(source);
-    const TFileFacts d = FileFactsOf(dest);
+    return FileChanged(FileFactsOf(source), FileFactsOf(dest));
+}
+
+bool FileChanged(const TFileFacts &s, const TFileFacts &d)
+{
     if (s.openedSize.value_or(0) != d.openedSize.value_or(0))
         return true;
     if (s.dosTime == d.dosTime)

@@ -187,20 +187,64 @@ std::optional<quint32> DosDateTimeOfFile(const QString &path)
     return DosDateTimeOfStat(st);
 }
 
-TFileFacts FileFactsOf(const QString &path)
+namespace {
+// Size and time from one open relative to `dirFd` (AT_FDCWD: a whole path).
+TFileFacts FactsAt(int dirFd, const char *path)
 {
-    const QByteArray native = Native(path);
     TFileFacts facts;
     struct stat st;
-    FdCloser fd(::open(native.constData(), O_RDONLY | O_CLOEXEC));
+    FdCloser fd(::openat(dirFd, path, O_RDONLY | O_CLOEXEC));
     if (fd.Get() >= 0 && ::fstat(fd.Get(), &st) == 0) {
         if (!S_ISDIR(st.st_mode))
             facts.openedSize = static_cast<qint64>(st.st_size);
         facts.dosTime = DosDateTimeOfStat(st);
-    } else if (::stat(native.constData(), &st) == 0) {
+    } else if (::fstatat(dirFd, path, &st, 0) == 0) {
         facts.dosTime = DosDateTimeOfStat(st);
     }
     return facts;
+}
+
+bool MissingAt(int dirFd, const char *path)
+{
+    struct stat st;
+    if (::fstatat(dirFd, path, &st, 0) == 0)
+        return S_ISDIR(st.st_mode);
+    return errno == ENOENT || errno == ENOTDIR;
+}
+} // namespace
+
+TFileFacts FileFactsOf(const QString &path)
+{
+    return FactsAt(AT_FDCWD, Native(path).constData());
+}
+
+TFolderHandle::TFolderHandle(const QString &folder)
+    : FFolder(folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/')
+{
+    // O_PATH needs no read right on the folder itself, just like the lookups
+    // through it that the path functions make.
+    if (!folder.isEmpty())
+        FFd = ::open(Native(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+TFolderHandle::~TFolderHandle()
+{
+    if (FFd >= 0)
+        ::close(FFd);
+}
+
+TFileFacts TFolderHandle::FactsOf(const QString &name) const
+{
+    if (FFd < 0)
+        return FileFactsOf(FFolder + name);
+    return FactsAt(FFd, Native(name).constData());
+}
+
+bool TFolderHandle::IsMissing(const QString &name) const
+{
+    if (FFd < 0)
+        return FileIsMissing(FFolder + name);
+    return MissingAt(FFd, Native(name).constData());
 }
 
 double DosDateTimeToOle(quint32 dos)

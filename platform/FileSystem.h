@@ -56,6 +56,25 @@ struct TFileFacts {
 };
 TFileFacts FileFactsOf(const QString &path);
 
+// A folder held open to look at many of its items by name, sparing a walk of
+// the whole path for each. Answers exactly what the path functions answer for
+// `folder` + name; when the folder could not be opened (it may not exist yet,
+// or come into being later) it falls back to them.
+class TFolderHandle {
+public:
+    explicit TFolderHandle(const QString &folder);
+    ~TFolderHandle();
+    TFolderHandle(const TFolderHandle &) = delete;
+    TFolderHandle &operator=(const TFolderHandle &) = delete;
+
+    TFileFacts FactsOf(const QString &name) const;   // as FileFactsOf
+    bool IsMissing(const QString &name) const;       // as FileIsMissing
+
+private:
+    QString FFolder;   // with its trailing "/"
+    int FFd = -1;
+};
+
 // DOS date-time to the day count of OleDateTime.h; 0 for an impossible value.
 double DosDateTimeToOle(quint32 dosDateTime);
 
