@@ -213,7 +213,11 @@ void TCopyPasses::CopyOne(const QString &source, const QString &dest, bool chang
 {
     if (changed) {
         const QString destFolder = dest.left(dest.lastIndexOf(u'/') + 1);
-        const bool copied = ForceFolders(destFolder) && CopyFileReplacing(source, dest, &FStop);
+        // The files of one folder go to one destination folder: it is made (or
+        // found) once, and again only after a copy into it failed.
+        const bool folderReady = destFolder == FReadyFolder || ForceFolders(destFolder);
+        const bool copied = folderReady && CopyFileReplacing(source, dest, &FStop);
+        FReadyFolder = copied ? destFolder : QString();
         if (!copied)
             AddLog(UiText::sCopyFailed.arg(source, dest));
     }

@@ -90,5 +90,6 @@ private:
     QString FFileMask;
     quint8 FCopyType = 0;
     QString FOtherRoot;                 // cleaned path of the other tree's root
+    QString FReadyFolder;               // destination folder the last copy went into
     std::vector<TFileId> FWalkPath;     // folders on the current walk path
 };

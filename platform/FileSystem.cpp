@@ -198,6 +198,8 @@ TFileFacts FactsAt(int dirFd, const char *path)
         if (!S_ISDIR(st.st_mode))
             facts.openedSize = static_cast<qint64>(st.st_size);
         facts.dosTime = DosDateTimeOfStat(st);
+    } else if (fd.Get() < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        // Not there at all: a stat could find no time either.
     } else if (::fstatat(dirFd, path, &st, 0) == 0) {
         facts.dosTime = DosDateTimeOfStat(st);
     }
