@@ -3,7 +3,7 @@
 // in-memory log that receives every line stamped as the window stamps it, and
 // prints the wall time in seconds and the number of log lines.
 // Usage: bench_replicate SOURCE DEST [AHEAD]  (AHEAD: hand-over allowance, 0 = blocking)
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QElapsedTimer>
 #include <cstdio>
 #include "VantorHost.h"
@@ -29,7 +29,10 @@ public:
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The hand-overs go into a GUI event loop on the offscreen platform, as
+    // they go into the window's loop.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: bench_replicate SOURCE DEST [AHEAD]\n");
         return 2;
