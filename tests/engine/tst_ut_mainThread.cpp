@@ -1,5 +1,6 @@
 // The scheduler: due conditions, its thread's passes and status refreshes,
 // switching off and on, and ending while the UI thread no longer serves it.
+#include <QMutex>
 #include <QSignalSpy>
 #include <QTest>
 #include "RunHost.h"
@@ -30,7 +31,14 @@ private:
     TDataObject *addEntry(RunHost &host, qint32 schedule, TDateTime next, TDateTime last,
                           bool checked = true);
     std::unique_ptr<TestFolders> FDirs;
+    // Actions opened so far; the scheduler thread opens them, so under a lock.
+    QStringList opened() const
+    {
+        QMutexLocker locker(&FOpenedLock);
+        return FOpened;
+    }
     std::atomic<qint64> FClockMs{0};
+    mutable QMutex FOpenedLock;
     QStringList FOpened;
 };
 
@@ -38,9 +46,15 @@ void tst_ut_mainThread::init()
 {
     FDirs = std::make_unique<TestFolders>();
     FClockMs = 0;
-    FOpened.clear();
+    {
+        QMutexLocker locker(&FOpenedLock);
+        FOpened.clear();
+    }
     SetCurrentDateTimeSource([this] { return kNow.addMSecs(FClockMs.load()); });
-    SetShellOpenHandler([this](const QString &target, const QString &) { FOpened << target; });
+    SetShellOpenHandler([this](const QString &target, const QString &) {
+        QMutexLocker locker(&FOpenedLock);
+        FOpened << target;
+    });
 }
 
 void tst_ut_mainThread::cleanup()
@@ -104,7 +118,7 @@ void tst_ut_mainThread::dueConditions()
     QCOMPARE(scheduler.CheckDue(entry), due);
     QCOMPARE(entry->Running(), due);
     QCOMPARE(host.RunningCount(), due ? 1 : 0);
-    QCOMPARE(FOpened.size(), due ? 1 : 0);
+    QCOMPARE(opened().size(), due ? 1 : 0);
     QVERIFY(WaitUntil([&] { return !entry->Running(); }));
     QCOMPARE(host.RunningCount(), 0);
 }
@@ -172,7 +186,7 @@ void tst_ut_mainThread::threadStartsDueEntryOnceAndRefreshes()
     TDataObject *entry = addEntry(host, skFixed, kNowOle - 0.5, kNowOle - 1);
     entry->FScheduleTime = entry->FNextRun;
     host.list.SetChecked(0, true);
-    QVERIFY(WaitUntil([&] { return !FOpened.isEmpty(); }));
+    QVERIFY(WaitUntil([&] { return !opened().isEmpty(); }));
     QVERIFY(WaitUntil([&] { return !entry->Running(); }));
     QCOMPARE(entry->StatusText(), UiText::sDone);
     QCOMPARE(entry->FLastRun, kNowOle);
@@ -180,17 +194,24 @@ void tst_ut_mainThread::threadStartsDueEntryOnceAndRefreshes()
 
     const quint64 passes = scheduler.Passes();
     QVERIFY(WaitUntil([&] { return scheduler.Passes() >= passes + 3; }));
-    QCOMPARE(FOpened.size(), 1);   // not started a second time
+    QCOMPARE(opened().size(), 1);   // not started a second time
     QCOMPARE(host.panels[1], u"0 / 1"_qs);
     QCOMPARE(host.tray, tiPassive);
 
-    // A run by hand shows as active at the next refresh.
+    // A run by hand shows as active at the next refresh. Paused at its first
+    // line: with a blocking hand-over the worker waits for that line there.
+    TCopyThread::SetHandOverAhead(0);
+    host.onLog = [&](const QString &) {
+        if (!entry->FPaused)
+            entry->PauseRun();
+    };
     entry->StartRun();
-    entry->PauseRun();
     QVERIFY(WaitUntil([&] { return host.tray == tiActive && host.panels[1] == u"1 / 1"_qs; }));
+    host.onLog = nullptr;
     entry->StopRun();
     QVERIFY(WaitUntil([&] { return host.tray == tiPassive && !entry->Running(); }));
     scheduler.Shutdown();
+    TCopyThread::SetHandOverAhead(TCopyThread::kDefaultHandOverAhead);
 }
 
 void tst_ut_mainThread::disabledStartsNothingUntilReenabled()
@@ -214,7 +235,7 @@ void tst_ut_mainThread::disabledStartsNothingUntilReenabled()
     QVERIFY(host.statusRefreshes <= refreshes + 2);
 
     scheduler.SetEnabled(true);
-    QVERIFY(WaitUntil([&] { return FOpened.size() == 1; }));
+    QVERIFY(WaitUntil([&] { return opened().size() == 1; }));
     QVERIFY(WaitUntil([&] { return !entry->Running(); }));
     QCOMPARE(entry->FNextRun, entry->FLastRun + 1);
 }
