@@ -1,7 +1,7 @@
-// Screenshot driver for the update window: skipped unless
-// VANTOR_SCREENSHOT_DIR names a folder. Run it under a real X server, e.g.
+// Screenshot driver for the update window (a tool, not a test: ctest does not
+// run it). It needs VANTOR_SCREENSHOT_DIR and a real X server, e.g.
 //   VANTOR_SCREENSHOT_DIR=$PWD/docs QT_QPA_PLATFORM=xcb
-//     xvfb-run -a -s "-screen 0 1024x768x24" build/tests/tst_Screenshots
+//     xvfb-run -a -s "-screen 0 1024x768x24" build/tests/shot_Updater
 // (both lines as one command)
 // It runs an FTP update against the test servers and saves updater-before.png,
 // updater-during.png and updater-after.png (the whole screen, via ImageMagick).
@@ -20,7 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class tst_Screenshots : public QObject
+class shot_Updater : public QObject
 {
     Q_OBJECT
 private slots:
@@ -39,11 +39,11 @@ static bool Shoot(const QWidget &window, const QString &file)
            == 0;
 }
 
-void tst_Screenshots::beforeDuringAfter()
+void shot_Updater::beforeDuringAfter()
 {
     const QString out = qEnvironmentVariable("VANTOR_SCREENSHOT_DIR");
     if (out.isEmpty())
-        QSKIP("VANTOR_SCREENSHOT_DIR is not set");
+        QFAIL("VANTOR_SCREENSHOT_DIR is not set");
     QApplication::setApplicationDisplayName(QStringLiteral("Update"));
     SetShellOpenHandler([](const QString &, const QString &) {});
 
@@ -91,5 +91,5 @@ void tst_Screenshots::beforeDuringAfter()
     QDir::setCurrent(QDir::tempPath());
 }
 
-QTEST_MAIN(tst_Screenshots)
-#include "tst_Screenshots.moc"
+QTEST_MAIN(shot_Updater)
+#include "shot_Updater.moc"
