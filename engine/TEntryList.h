@@ -56,8 +56,10 @@ public:
     void Clear();
     // For program exit: abandons every run in progress (a copy under way is
     // dropped, leaving no partial file; no end handling, no action after), waits
-    // for the workers to end and frees the entries of removed rows. The list
-    // stays usable.
+    // for the workers to end and frees the entries of removed rows; the running
+    // count drops by the runs abandoned. The list stays usable. Shut the
+    // scheduler down first (TMainThread::Shutdown), so that it starts nothing
+    // meanwhile.
     void StopAllRuns();
     // Entries of removed rows still waiting for their worker to end.
     int RetiredCount() const { return static_cast<int>(FRetired.size()); }

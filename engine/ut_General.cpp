@@ -1,6 +1,8 @@
 // ut_General: row and log texts built from the locale's formats.
 #include "ut_General.h"
 
+#include <QLocale>
+
 #include "LocaleFormats.h"
 #include <cmath>
 
@@ -53,6 +55,24 @@ QString GeneralNumberText(double value)
 
 QString LogTimeStamp()
 {
+    // Every handled file logs a line, so the stamp of the current second is
+    // kept instead of formatting date and time again for each of them.
+    struct TStampCache {
+        QDate date;
+        int second = -1;
+        QString localeName;
+        QString text;
+    };
+    thread_local TStampCache cache;
     const QDateTime now = CurrentDateTime();
-    return FormatShortDate(now.date()) + u' ' + FormatLongTime(now.time());
+    const QDate date = now.date();
+    const int second = now.time().msecsSinceStartOfDay() / 1000;
+    const QLocale locale;
+    if (cache.second != second || cache.date != date || cache.localeName != locale.name()) {
+        cache.date = date;
+        cache.second = second;
+        cache.localeName = locale.name();
+        cache.text = FormatShortDate(date, locale) + u' ' + FormatLongTime(now.time(), locale);
+    }
+    return cache.text;
 }

@@ -6,7 +6,7 @@
 #include <cmath>
 
 namespace {
-const qint64 kEpochJulianDay = QDate(1899, 12, 30).toJulianDay();
+constexpr qint64 kEpochJulianDay = 2415019;   // QDate(1899, 12, 30).toJulianDay()
 
 TDateTime OleOfDate(const QDate &date, double timeFraction)
 {

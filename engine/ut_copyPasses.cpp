@@ -154,39 +154,43 @@ bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
         FWalkPath.push_back(*id);
     }
 
-    const auto files = ListFolder(folder, mask);
-    if (files) {
-        for (const TFoundItem &item : *files) {
+    // One listing serves both: the matching files first, then every subfolder,
+    // each in the order the file system lists them.
+    const auto items = ListFolder(folder, QStringLiteral("*.*"), false);
+    if (items && FCopyType != ctNothing) {
+        const TFolderHandle here(folder);
+        const TFolderHandle there(FPhase == phCopy ? FDest + RelativeTail(FSource, folder)
+                                                   : FSource + RelativeTail(FDest, folder));
+        for (const TFoundItem &item : *items) {
             if (StopRequested())
                 break;
-            if (!item.isFolder)
-                ProcessFile(folder, item);
+            if (!item.isFolder && MatchesMask(item.name, mask))
+                ProcessFile(folder, item, here, there);
         }
     }
 
-    if (!StopRequested()) {
+    if (items && !StopRequested()) {
         WaitIfPaused();
-        if (const auto all = ListFolder(folder, QStringLiteral("*.*"))) {
-            for (const TFoundItem &item : *all) {
-                if (StopRequested())
-                    break;
-                if (!item.isFolder)
-                    continue;
-                const QString sub = folder + item.name + u'/';
-                // Never walk into the other tree when one lies inside the other.
-                if (IsOtherRoot(sub, FileIdOf(sub)))
-                    continue;
-                WalkFolder(sub, mask);
-            }
+        for (const TFoundItem &item : *items) {
+            if (StopRequested())
+                break;
+            if (!item.isFolder)
+                continue;
+            const QString sub = folder + item.name + u'/';
+            // Never walk into the other tree when one lies inside the other.
+            if (IsOtherRoot(sub, FileIdOf(sub)))
+                continue;
+            WalkFolder(sub, mask);
         }
     }
 
     if (id)
         FWalkPath.pop_back();
-    return files.has_value();
+    return items.has_value();
 }
 
-void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item)
+void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item,
+                              const TFolderHandle &here, const TFolderHandle &there)
 {
     if (FCopyType == ctNothing)
         return;
@@ -197,18 +201,23 @@ void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item)
     const QString full = folder + item.name;
     if (FPhase == phCopy) {
         ++FCount;
-        CopyOne(full, FDest + RelativeTail(FSource, full));
+        CopyOne(full, FDest + RelativeTail(FSource, full),
+                FileChanged(here.FactsOf(item.name), there.FactsOf(item.name)));
     } else if (FPhase == phCheck && FCopyType == ctReplicate) {
         ++FCount;
-        CheckOne(full, FSource + RelativeTail(FDest, full));
+        CheckOne(full, FSource + RelativeTail(FDest, full), there.IsMissing(item.name));
     }
 }
 
-void TCopyPasses::CopyOne(const QString &source, const QString &dest)
+void TCopyPasses::CopyOne(const QString &source, const QString &dest, bool changed)
 {
-    if (FileChanged(source, dest)) {
+    if (changed) {
         const QString destFolder = dest.left(dest.lastIndexOf(u'/') + 1);
-        const bool copied = ForceFolders(destFolder) && CopyFileReplacing(source, dest, &FStop);
+        // The files of one folder go to one destination folder: it is made (or
+        // found) once, and again only after a copy into it failed.
+        const bool folderReady = destFolder == FReadyFolder || ForceFolders(destFolder);
+        const bool copied = folderReady && CopyFileReplacing(source, dest, &FStop);
+        FReadyFolder = copied ? destFolder : QString();
         if (!copied)
             AddLog(UiText::sCopyFailed.arg(source, dest));
     }
@@ -216,12 +225,12 @@ void TCopyPasses::CopyOne(const QString &source, const QString &dest)
     ShowProgress();
 }
 
-void TCopyPasses::CheckOne(const QString &dest, const QString &source)
+void TCopyPasses::CheckOne(const QString &dest, const QString &source, bool sourceMissing)
 {
     FStatusText = UiText::sCheckingLog.arg(dest, source);
     // Only a source that is certainly gone: one we merely cannot see (no access
     // to its folder) keeps its destination copy.
-    if (FileIsMissing(source))
+    if (sourceMissing)
         FDeleteList.append(dest);
     ShowProgress();
 }

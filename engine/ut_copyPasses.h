@@ -69,9 +69,11 @@ private:
     // Both return whether the start folder could be listed.
     bool Walk(const QString &pathAndMask);
     bool WalkFolder(const QString &folder, const QString &mask);
-    void ProcessFile(const QString &folder, const TFoundItem &item);
-    void CopyOne(const QString &source, const QString &dest);
-    void CheckOne(const QString &dest, const QString &source);
+    // `here` is `folder` held open, `there` its counterpart in the other tree.
+    void ProcessFile(const QString &folder, const TFoundItem &item, const TFolderHandle &here,
+                     const TFolderHandle &there);
+    void CopyOne(const QString &source, const QString &dest, bool changed);
+    void CheckOne(const QString &dest, const QString &source, bool sourceMissing);
     void DeleteOne(const QString &file);
     void DeletePass();
 
@@ -88,5 +90,6 @@ private:
     QString FFileMask;
     quint8 FCopyType = 0;
     QString FOtherRoot;                 // cleaned path of the other tree's root
+    QString FReadyFolder;               // destination folder the last copy went into
     std::vector<TFileId> FWalkPath;     // folders on the current walk path
 };

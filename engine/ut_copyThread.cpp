@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QMutexLocker>
+#include <QTimer>
 #include <algorithm>
 #include <iterator>
 
@@ -77,18 +78,27 @@ void TCopyThread::Post(TUpdate update)
         return;
     FQueue.push_back(std::move(update));
     ++FPosted;
+    const quint64 ahead = quint64(HandOverAhead());
+    const bool mustWait = end || FPosted - FApplied > ahead;
+    // The first update after a quiet spell is shown at once; while updates keep
+    // coming the window takes them in batches on its own timer, and is only
+    // called early when the worker has to wait for it.
+    bool postDrain = false;
     if (!FDrainPosted) {
         FDrainPosted = true;
+        postDrain = true;
+    } else if (mustWait && !FUrgentPosted) {
+        FUrgentPosted = true;
+        postDrain = true;
+    }
+    if (postDrain) {
         lock.unlock();
         QMetaObject::invokeMethod(this, [this] { Drain(); }, Qt::QueuedConnection);
         lock.lock();
     }
     if (end) {
         FWake.wait(lock, [this] { return FAbandoned || FEndDone; });
-        return;
-    }
-    const quint64 ahead = quint64(HandOverAhead());
-    if (FPosted - FApplied > ahead) {
+    } else if (mustWait) {
         FWorkerWaiting = true;
         FWake.wait(lock, [this, ahead] { return FAbandoned || FPosted - FApplied <= ahead / 2; });
         FWorkerWaiting = false;
@@ -118,13 +128,24 @@ void TCopyThread::FlushHandOvers()
 
 void TCopyThread::Drain()
 {
+    bool took = false;
     {
         std::lock_guard lock(FMutex);
-        FDrainPosted = false;
+        FUrgentPosted = false;
         if (FAbandoned)
             return;
+        took = !FQueue.empty();
         std::move(FQueue.begin(), FQueue.end(), std::back_inserter(FApplying));
         FQueue.clear();
+        if (!took && !FBatchTimerArmed)
+            FDrainPosted = false;
+    }
+    if (took && !FBatchTimerArmed) {
+        FBatchTimerArmed = true;
+        QTimer::singleShot(kBatchIntervalMs, this, [this] {
+            FBatchTimerArmed = false;
+            Drain();
+        });
     }
     // Taken from the front one at a time, so that a drain started from inside
     // an update (a stop or pause the log triggers) keeps the worker's order.

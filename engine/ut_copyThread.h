@@ -15,9 +15,10 @@ class TVantorHost;
 
 // Hand-over: the worker queues its window updates (status texts, progress with
 // count and log line, failure lines) and the UI thread applies them in batches,
-// in the worker's order. The worker runs at most HandOverAhead() updates ahead
-// of the window and then blocks until the window has caught up halfway, so the
-// window never lags noticeably and memory stays bounded. Every update is applied
+// in the worker's order: the first update after a quiet spell at once, then in
+// batches every kBatchIntervalMs. The worker runs at most HandOverAhead() updates
+// ahead of the window and then blocks until the window has caught up halfway,
+// so the window never lags noticeably and memory stays bounded. Every update is applied
 // exactly as one blocking hand-over per file would apply it: same lines, same
 // order, same counts. An allowance of 0 is that blocking hand-over itself.
 //
@@ -28,7 +29,10 @@ class TVantorHost;
 class TCopyThread : public QThread, public TCopyPasses {
     Q_OBJECT
 public:
-    static constexpr int kDefaultHandOverAhead = 256;
+    static constexpr int kDefaultHandOverAhead = 1024;
+    // While updates keep coming, the window applies them this often (and at
+    // once when the worker waits for it).
+    static constexpr int kBatchIntervalMs = 15;
     // Updates a worker may run ahead of the window; read when a run posts. For
     // benchmarks and tests (0 = wait for every update to be applied).
     static void SetHandOverAhead(int updates);
@@ -91,7 +95,9 @@ private:
     quint64 FApplied = 0;
     bool FWorkerWaiting = false;
     bool FAtGate = false;
-    bool FDrainPosted = false;
+    bool FDrainPosted = false;              // a drain will come without further notice
+    bool FUrgentPosted = false;             // a drain is posted for a waiting worker
+    bool FBatchTimerArmed = false;          // UI thread
     bool FEndDone = false;
     bool FHalted = false;
     bool FAbandoned = false;

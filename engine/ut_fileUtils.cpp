@@ -24,11 +24,18 @@ qint64 FileSizeOf(const QString &path)
 
 bool FileChanged(const QString &source, const QString &dest)
 {
-    const qint64 sizeS = FileSizeOfPath(source).value_or(0);
-    const qint64 sizeD = FileSizeOfPath(dest).value_or(0);
-    const auto dosS = DosDateTimeOfFile(source);
-    const auto dosD = DosDateTimeOfFile(dest);
-    const double timeS = dosS ? DosDateTimeToOle(*dosS) : 0;
-    const double timeD = dosD ? DosDateTimeToOle(*dosD) : 0;
-    return timeS != timeD || sizeS != sizeD;
+    // One open per file: size and time come from the same descriptor.
+    return FileChanged(FileFactsOf(source), FileFactsOf(dest));
+}
+
+bool FileChanged(const TFileFacts &s, const TFileFacts &d)
+{
+    if (s.openedSize.value_or(0) != d.openedSize.value_or(0))
+        return true;
+    if (s.dosTime == d.dosTime)
+        return false;
+    // Different DOS values may still both mean "no time" (0).
+    const double timeS = s.dosTime ? DosDateTimeToOle(*s.dosTime) : 0;
+    const double timeD = d.dosTime ? DosDateTimeToOle(*d.dosTime) : 0;
+    return timeS != timeD;
 }

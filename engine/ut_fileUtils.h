@@ -19,3 +19,6 @@ qint64 FileSizeOf(const QString &path);
 // modification time at two-second resolution; a missing or unreadable file has
 // size 0 and time 0. Contents are not compared.
 bool FileChanged(const QString &source, const QString &dest);
+// The same rule over facts already read.
+struct TFileFacts;
+bool FileChanged(const TFileFacts &source, const TFileFacts &dest);

@@ -79,7 +79,8 @@ bool MatchesMask(QStringView name, QStringView mask)
     return false;
 }
 
-std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString &mask)
+std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString &mask,
+                                            bool withAttributes)
 {
     const QByteArray native = Native(folder.isEmpty() ? QStringLiteral(".") : folder);
     DIR *dir = ::opendir(native.constData());
@@ -97,6 +98,12 @@ std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString
             continue;
         item.hidden = raw[0] == '.';
         item.isLink = entry->d_type == DT_LNK;
+        if (!withAttributes && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) {
+            // The directory entry says what it is; no stat needed.
+            item.isFolder = entry->d_type == DT_DIR;
+            items.append(std::move(item));
+            continue;
+        }
         struct stat st;
         if (::fstatat(dirFd, raw, &st, 0) == 0) {
             item.isFolder = S_ISDIR(st.st_mode);
@@ -128,14 +135,40 @@ std::optional<qint64> FileSizeOfPath(const QString &path)
     return static_cast<qint64>(st.st_size);
 }
 
-std::optional<quint32> DosDateTimeOfFile(const QString &path)
+namespace {
+// localtime_r takes the C library's time-zone lock, which the UI thread's own
+// clock reads contend for while a run checks thousands of files. Zone offsets
+// change only at quarter-hour instants, so the offset found for one quarter
+// hour holds for every time in it.
+bool LocalTimeOf(time_t seconds, std::tm &local)
 {
-    struct stat st;
-    if (::stat(Native(path).constData(), &st) != 0)
-        return std::nullopt;
+    constexpr time_t kQuarter = 900;
+    struct TOffsetCache {
+        time_t quarter = -1;
+        long offset = 0;
+        bool valid = false;
+    };
+    thread_local TOffsetCache cache;
+    const time_t quarter = seconds >= 0 ? seconds / kQuarter : -1;
+    if (quarter < 0 || quarter != cache.quarter || !cache.valid) {
+        if (!::localtime_r(&seconds, &local))
+            return false;
+        cache.quarter = quarter;
+        cache.offset = local.tm_gmtoff;
+        cache.valid = quarter >= 0;
+        return true;
+    }
+    const time_t shifted = seconds + cache.offset;
+    if (!::gmtime_r(&shifted, &local))
+        return false;
+    return true;
+}
+
+std::optional<quint32> DosDateTimeOfStat(const struct stat &st)
+{
     std::tm local{};
     const time_t seconds = st.st_mtim.tv_sec;
-    if (!::localtime_r(&seconds, &local))
+    if (!LocalTimeOf(seconds, local))
         return std::nullopt;
     const int year = local.tm_year + 1900;
     if (year < 1980 || year > 2107)
@@ -143,6 +176,77 @@ std::optional<quint32> DosDateTimeOfFile(const QString &path)
     return (quint32(year - 1980) << 25) | (quint32(local.tm_mon + 1) << 21)
         | (quint32(local.tm_mday) << 16) | (quint32(local.tm_hour) << 11)
         | (quint32(local.tm_min) << 5) | quint32(local.tm_sec / 2);
+}
+} // namespace
+
+std::optional<quint32> DosDateTimeOfFile(const QString &path)
+{
+    struct stat st;
+    if (::stat(Native(path).constData(), &st) != 0)
+        return std::nullopt;
+    return DosDateTimeOfStat(st);
+}
+
+namespace {
+// Size and time from one open relative to `dirFd` (AT_FDCWD: a whole path).
+TFileFacts FactsAt(int dirFd, const char *path)
+{
+    TFileFacts facts;
+    struct stat st;
+    FdCloser fd(::openat(dirFd, path, O_RDONLY | O_CLOEXEC));
+    if (fd.Get() >= 0 && ::fstat(fd.Get(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode))
+            facts.openedSize = static_cast<qint64>(st.st_size);
+        facts.dosTime = DosDateTimeOfStat(st);
+    } else if (fd.Get() < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        // Not there at all: a stat could find no time either.
+    } else if (::fstatat(dirFd, path, &st, 0) == 0) {
+        facts.dosTime = DosDateTimeOfStat(st);
+    }
+    return facts;
+}
+
+bool MissingAt(int dirFd, const char *path)
+{
+    struct stat st;
+    if (::fstatat(dirFd, path, &st, 0) == 0)
+        return S_ISDIR(st.st_mode);
+    return errno == ENOENT || errno == ENOTDIR;
+}
+} // namespace
+
+TFileFacts FileFactsOf(const QString &path)
+{
+    return FactsAt(AT_FDCWD, Native(path).constData());
+}
+
+TFolderHandle::TFolderHandle(const QString &folder)
+    : FFolder(folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/')
+{
+    // O_PATH needs no read right on the folder itself, just like the lookups
+    // through it that the path functions make.
+    if (!folder.isEmpty())
+        FFd = ::open(Native(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+TFolderHandle::~TFolderHandle()
+{
+    if (FFd >= 0)
+        ::close(FFd);
+}
+
+TFileFacts TFolderHandle::FactsOf(const QString &name) const
+{
+    if (FFd < 0)
+        return FileFactsOf(FFolder + name);
+    return FactsAt(FFd, Native(name).constData());
+}
+
+bool TFolderHandle::IsMissing(const QString &name) const
+{
+    if (FFd < 0)
+        return FileIsMissing(FFolder + name);
+    return MissingAt(FFd, Native(name).constData());
 }
 
 double DosDateTimeToOle(quint32 dos)

@@ -27,7 +27,10 @@ bool MatchesMask(QStringView name, QStringView mask);
 // folders included, in the order the file system returns them, "." and ".."
 // left out. Hidden and read-only items are listed like any other.
 // Returns nullopt when the folder cannot be listed (missing, no access).
-std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString &mask);
+// Without `withAttributes` only name, isFolder, isLink and hidden are filled
+// (readOnly stays false), which spares a stat for every item that is not a link.
+std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString &mask,
+                                            bool withAttributes = true);
 
 // Identity of a folder or file (device and inode), following links.
 struct TFileId {
@@ -44,6 +47,34 @@ std::optional<qint64> FileSizeOfPath(const QString &path);
 // resolution, years 1980..2107); nullopt when the file is missing or its time
 // does not fit the form.
 std::optional<quint32> DosDateTimeOfFile(const QString &path);
+// Both facts the change rule needs, from one open (or, when the file cannot be
+// opened, one stat for the time alone): `openedSize` as FileSizeOfPath gives it,
+// `dosTime` as DosDateTimeOfFile gives it.
+struct TFileFacts {
+    std::optional<qint64> openedSize;
+    std::optional<quint32> dosTime;
+};
+TFileFacts FileFactsOf(const QString &path);
+
+// A folder held open to look at many of its items by name, sparing a walk of
+// the whole path for each. Answers exactly what the path functions answer for
+// `folder` + name; when the folder could not be opened (it may not exist yet,
+// or come into being later) it falls back to them.
+class TFolderHandle {
+public:
+    explicit TFolderHandle(const QString &folder);
+    ~TFolderHandle();
+    TFolderHandle(const TFolderHandle &) = delete;
+    TFolderHandle &operator=(const TFolderHandle &) = delete;
+
+    TFileFacts FactsOf(const QString &name) const;   // as FileFactsOf
+    bool IsMissing(const QString &name) const;       // as FileIsMissing
+
+private:
+    QString FFolder;   // with its trailing "/"
+    int FFd = -1;
+};
+
 // DOS date-time to the day count of OleDateTime.h; 0 for an impossible value.
 double DosDateTimeToOle(quint32 dosDateTime);
 

@@ -6,7 +6,9 @@
 #include <cmath>
 
 namespace {
-const qint64 kOleEpochJulianDay = QDate(1899, 12, 30).toJulianDay();
+// QDate(1899, 12, 30).toJulianDay(), as a constant so that values computed during
+// static initialisation (in any unit) are right.
+constexpr qint64 kOleEpochJulianDay = 2415019;
 constexpr double kMsecsPerDay = 86400000.0;
 
 QMutex &SourceLock()

@@ -1,7 +1,9 @@
-// Runs one replicate pass set of the engine from a source to a destination
-// folder and prints the wall time in seconds. Log lines are stamped like the
-// window stamps them, then counted, so their formatting is in the figure.
-#include <QCoreApplication>
+// Runs one replicate run of an entry from a source to a destination folder on
+// its worker thread, with the hand-over into this program's event loop and an
+// in-memory log that receives every line stamped as the window stamps it, and
+// prints the wall time in seconds and the number of log lines.
+// Usage: bench_replicate SOURCE DEST [AHEAD]  (AHEAD: hand-over allowance, 0 = blocking)
+#include <QGuiApplication>
 #include <QElapsedTimer>
 #include <cstdio>
 #include "VantorHost.h"
@@ -10,36 +12,47 @@
 #include "ut_General.h"
 
 namespace {
-class CountingHost : public TVantorHost {
+class MemoryLogHost : public TVantorHost {
 public:
-    void AddLog(const QString &text) override { bytes += (LogTimeStamp() + u' ' + text).size(); ++lines; }
+    MemoryLogHost() { list.SetHost(this); }
+    void AddLog(const QString &text) override { log.append(LogTimeStamp() + u' ' + text); }
     bool Modified() const override { return false; }
     void SetModified(bool) override {}
     bool SchedulesDisabled() const override { return false; }
     void SetStatusPanel(int, const QString &) override {}
     void SetTrayImageList(TTrayImageList) override {}
     TEntryList &EntryList() override { return list; }
-    qint64 lines = 0, bytes = 0;
+    QStringList log;
     TEntryList list;
 };
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_replicate SOURCE DEST\n");
+    // The hand-overs go into a GUI event loop on the offscreen platform, as
+    // they go into the window's loop.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_replicate SOURCE DEST [AHEAD]\n");
         return 2;
     }
-    CountingHost host;
+    if (argc > 3)
+        TCopyThread::SetHandOverAhead(QByteArray(argv[3]).toInt());
+    MemoryLogHost host;
     TDataObject *entry = host.list.AddRow();
     entry->FSource = AddTrailingBackslash(QString::fromLocal8Bit(argv[1]));
     entry->FDest = AddTrailingBackslash(QString::fromLocal8Bit(argv[2]));
     entry->FFileMask = QStringLiteral("*.*");
     entry->FCopyType = ctReplicate;
+    QObject::connect(&host.list, &TEntryList::runsChanged, &app, [&] {
+        if (!entry->Running())
+            app.quit();
+    }, Qt::QueuedConnection);
     QElapsedTimer timer;
     timer.start();
-    TCopyPasses(entry, &host).Execute();
-    std::printf("%.3f %lld\n", timer.nsecsElapsed() / 1e9, static_cast<long long>(host.lines));
+    entry->StartRun();
+    app.exec();
+    std::printf("%.3f %lld\n", timer.nsecsElapsed() / 1e9, static_cast<long long>(host.log.size()));
     return 0;
 }

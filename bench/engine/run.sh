@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Replicate run of the engine against cp -a and rsync -a --delete on a tree of
-# about 50,000 files (0.5 to 4.5 KB) in 200 folders, made in a temporary folder.
+# Engine benchmarks, all in one run so the figures share the machine's state:
+# - a replicate run of about 50,000 files (0.5 to 4.5 KB, 200 folders) into an
+#   empty destination against cp -a, and the no-change run against
+#   rsync -a --delete, with the queued hand-over and with the blocking one;
+# - the idle scheduler over 100 ticked entries that are not due.
 set -euo pipefail
 BUILD_DIR=${BUILD_DIR:-build}
 BIN="$BUILD_DIR/bench/bench_replicate"
-[ -x "$BIN" ] || { echo "build bench_replicate first" >&2; exit 1; }
+IDLE="$BUILD_DIR/bench/bench_idle"
+[ -x "$BIN" ] && [ -x "$IDLE" ] || { echo "build bench_replicate and bench_idle first" >&2; exit 1; }
 WORK=$(mktemp -d /tmp/vantor-bench.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
 
@@ -27,15 +31,22 @@ sync
 
 read -r engine_empty lines < <("$BIN" "$WORK/src" "$WORK/dst_engine")
 cp_empty=$(secs cp -a "$WORK/src" "$WORK/dst_cp")
+read -r blocking_empty _ < <("$BIN" "$WORK/src" "$WORK/dst_blocking" 0)
 rsync_empty=$(secs rsync -a --delete "$WORK/src/" "$WORK/dst_rsync/")
 read -r engine_same _ < <("$BIN" "$WORK/src" "$WORK/dst_engine")
 rsync_same=$(secs rsync -a --delete "$WORK/src/" "$WORK/dst_rsync/")
+read -r blocking_same _ < <("$BIN" "$WORK/src" "$WORK/dst_blocking" 0)
 diff -r "$WORK/src" "$WORK/dst_engine" >/dev/null && same=yes || same=NO
 
-printf 'empty destination: engine %.2f s (%s log lines), cp -a %.2f s, rsync %.2f s\n' \
-    "$engine_empty" "$lines" "$cp_empty" "$rsync_empty"
-printf '  ratio engine/cp %s, engine/rsync %s\n' "$(ratio "$engine_empty" "$cp_empty")" \
-    "$(ratio "$engine_empty" "$rsync_empty")"
-printf 'nothing to do:     engine %.2f s, rsync %.2f s, ratio engine/rsync %s\n' \
-    "$engine_same" "$rsync_same" "$(ratio "$engine_same" "$rsync_same")"
+printf 'empty destination: engine %.2f s (%s log lines), cp -a %.2f s, rsync %.2f s, blocking hand-over %.2f s\n' \
+    "$engine_empty" "$lines" "$cp_empty" "$rsync_empty" "$blocking_empty"
+printf '  ratio engine/cp %s (target 1.3), blocking/cp %s\n' "$(ratio "$engine_empty" "$cp_empty")" \
+    "$(ratio "$blocking_empty" "$cp_empty")"
+printf 'nothing to do:     engine %.2f s, rsync %.2f s, blocking hand-over %.2f s\n' \
+    "$engine_same" "$rsync_same" "$blocking_same"
+printf '  ratio engine/rsync %s (target 2), blocking/rsync %s\n' "$(ratio "$engine_same" "$rsync_same")" \
+    "$(ratio "$blocking_same" "$rsync_same")"
 echo "engine copy identical to source: $same"
+
+read -r idle passes < <("$IDLE" 10)
+printf 'idle scheduler, 100 entries, 10 s: %s %% of one core (target 1), %s passes\n' "$idle" "$passes"

@@ -160,6 +160,18 @@ void tst_ut_classes::dateTimeText()
     QCOMPARE(DateTimeText(1.0 - 1e-10), u"23:59:59"_qs);  // not wrapped to midnight
     SetCurrentDateTimeSource([] { return At(1999, 1, 2, 3, 4); });
     QCOMPARE(LogTimeStamp(), u"2 Jan 1999 03:04:00"_qs);
+    // The stamp is kept per second: a new second, a new day at the same time of
+    // day, or another locale each give a fresh one.
+    SetCurrentDateTimeSource([] { return At(1999, 1, 2, 3, 4).addMSecs(999); });
+    QCOMPARE(LogTimeStamp(), u"2 Jan 1999 03:04:00"_qs);
+    SetCurrentDateTimeSource([] { return At(1999, 1, 2, 3, 4).addSecs(1); });
+    QCOMPARE(LogTimeStamp(), u"2 Jan 1999 03:04:01"_qs);
+    SetCurrentDateTimeSource([] { return At(1999, 1, 3, 3, 4).addSecs(1); });
+    QCOMPARE(LogTimeStamp(), u"3 Jan 1999 03:04:01"_qs);
+    const QLocale before;
+    QLocale::setDefault(QLocale(u"de_DE"_qs));
+    QCOMPARE(LogTimeStamp(), u"03.01.1999 03:04:01"_qs);
+    QLocale::setDefault(before);
 }
 
 void tst_ut_classes::entryWritesItsRow()

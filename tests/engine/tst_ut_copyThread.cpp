@@ -370,6 +370,21 @@ void tst_ut_copyThread::removingRunningRowDefersTheEntry()
     QVERIFY(host.list.RemoveRow(0));
     QCOMPARE(host.list.Count(), 0);
     QCOMPARE(host.list.RetiredCount(), 0);
+
+    // Clearing the list (New, loading a job list) treats running rows alike.
+    TDataObject *again = makeEntry(host, 40);
+    host.log.clear();
+    host.onLog = [&](const QString &) {
+        if (host.list.Count() == 1 && host.log.size() == 3) {
+            host.list.Clear();
+            // Its worker waits for this very hand-over, so it cannot have ended.
+            QCOMPARE(host.list.RetiredCount(), 1);
+            QCOMPARE(host.RunningCount(), 0);
+        }
+    };
+    again->StartRun();
+    QVERIFY(WaitUntil([&] { return host.list.Count() == 0; }));
+    QVERIFY(WaitUntil([&] { return host.list.RetiredCount() == 0; }));
 }
 
 void tst_ut_copyThread::stopAllRunsForExit()

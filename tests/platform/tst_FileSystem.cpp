@@ -13,6 +13,7 @@ private slots:
     void masks();
     void listing();
     void fileFacts();
+    void dosTimesAcrossZoneChanges();
     void copyCarriesContentsModeAndTime();
     void copyFailureKeepsOldTarget_data();
     void copyFailureKeepsOldTarget();
@@ -75,6 +76,39 @@ void tst_FileSystem::listing()
     QFile::setPermissions(closed, QFileDevice::Permissions());
     QVERIFY(!ListFolder(closed, u"*.*"_qs));
     QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// Times read one after the other on both sides of a clock change (Berlin,
+// 31 Mar 2024 01:00 UTC, and back on 27 Oct 2024 01:00 UTC) keep their own offset.
+void tst_FileSystem::dosTimesAcrossZoneChanges()
+{
+    TestFolders f;
+    struct Case { qint64 utc; QTime local; QDate date; };
+    const qint64 spring = QDateTime(QDate(2024, 3, 31), QTime(1, 0), Qt::UTC).toSecsSinceEpoch();
+    const qint64 autumn = QDateTime(QDate(2024, 10, 27), QTime(1, 0), Qt::UTC).toSecsSinceEpoch();
+    const Case cases[] = {
+        {spring - 2, QTime(1, 59, 58), QDate(2024, 3, 31)},
+        {spring + 2, QTime(3, 0, 2), QDate(2024, 3, 31)},
+        {spring - 4, QTime(1, 59, 56), QDate(2024, 3, 31)},
+        {autumn - 2, QTime(2, 59, 58), QDate(2024, 10, 27)},
+        {autumn + 2, QTime(2, 0, 2), QDate(2024, 10, 27)},
+        {autumn + 900 * 4, QTime(3, 0, 0), QDate(2024, 10, 27)},
+    };
+    int i = 0;
+    for (const Case &c : cases) {
+        const QString file = f.createFile(QString::number(i++), "x");
+        QFile handle(file);
+        QVERIFY(handle.open(QIODevice::ReadWrite));
+        QVERIFY(handle.setFileTime(QDateTime::fromSecsSinceEpoch(c.utc, Qt::UTC),
+                                   QFileDevice::FileModificationTime));
+        handle.close();
+        const auto dos = DosDateTimeOfFile(file);
+        QVERIFY(dos);
+        const QDateTime read = DateTimeFromOle(DosDateTimeToOle(*dos));
+        QCOMPARE(read.date(), c.date);
+        QCOMPARE(read.time(), c.local);
+        QCOMPARE(FileFactsOf(file).dosTime, dos);
+    }
 }
 
 void tst_FileSystem::fileFacts()

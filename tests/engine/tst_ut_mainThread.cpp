@@ -1,0 +1,258 @@
+// The scheduler: due conditions, its thread's passes and status refreshes,
+// switching off and on, and ending while the UI thread no longer serves it.
+#include <QMutex>
+#include <QSignalSpy>
+#include <QTest>
+#include "RunHost.h"
+#include "TestFolders.h"
+#include "ut_classes.h"
+#include "ut_General.h"
+
+namespace {
+const QDateTime kNow(QDate(2024, 3, 5), QTime(10, 0, 0));
+const TDateTime kNowOle = OleFromDateTime(kNow);
+} // namespace
+
+class tst_ut_mainThread : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void dueConditions_data();
+    void dueConditions();
+    void runningEntryIsNotDue();
+    void statusChoice_data();
+    void statusChoice();
+    void threadStartsDueEntryOnceAndRefreshes();
+    void disabledStartsNothingUntilReenabled();
+    void shutdownWhileHandOverIsNotServed();
+
+private:
+    TDataObject *addEntry(RunHost &host, qint32 schedule, TDateTime next, TDateTime last,
+                          bool checked = true);
+    std::unique_ptr<TestFolders> FDirs;
+    // Actions opened so far; the scheduler thread opens them, so under a lock.
+    QStringList opened() const
+    {
+        QMutexLocker locker(&FOpenedLock);
+        return FOpened;
+    }
+    std::atomic<qint64> FClockMs{0};
+    mutable QMutex FOpenedLock;
+    QStringList FOpened;
+};
+
+void tst_ut_mainThread::init()
+{
+    FDirs = std::make_unique<TestFolders>();
+    FClockMs = 0;
+    {
+        QMutexLocker locker(&FOpenedLock);
+        FOpened.clear();
+    }
+    SetCurrentDateTimeSource([this] { return kNow.addMSecs(FClockMs.load()); });
+    SetShellOpenHandler([this](const QString &target, const QString &) {
+        QMutexLocker locker(&FOpenedLock);
+        FOpened << target;
+    });
+}
+
+void tst_ut_mainThread::cleanup()
+{
+    SetCurrentDateTimeSource({});
+    SetShellOpenHandler({});
+    FDirs.reset();
+}
+
+TDataObject *tst_ut_mainThread::addEntry(RunHost &host, qint32 schedule, TDateTime next,
+                                         TDateTime last, bool checked)
+{
+    FDirs->createFile(u"src/a.txt"_qs, "a");
+    TDataObject *entry = host.list.AddRow();
+    entry->FSource = FDirs->path(u"src/"_qs);
+    entry->FDest = FDirs->path(u"dst%1/"_qs.arg(host.list.Count()));
+    entry->FFileMask = u"*.*"_qs;
+    entry->FCopyType = ctCopy;
+    entry->FSchedule = schedule;
+    entry->FScheduleTime = kNowOle - 1;   // a fixed time in the past
+    entry->FNextRun = next;
+    entry->FLastRun = last;
+    entry->FActionBefore = u"/opt/before"_qs;
+    host.list.SetChecked(host.list.Count() - 1, checked);
+    return entry;
+}
+
+void tst_ut_mainThread::dueConditions_data()
+{
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<int>("schedule");
+    QTest::addColumn<double>("next");     // relative to now, in days; NaN = 0
+    QTest::addColumn<double>("last");     // relative to now; NaN = 0
+    QTest::addColumn<bool>("due");
+    const double never = qQNaN();
+    const double minute = 1.0 / 1440;
+    QTest::newRow("due daily") << true << int(skDaily) << -minute << -1.0 << true;
+    QTest::newRow("exactly now") << true << int(skHourly) << 0.0 << -1.0 << true;
+    QTest::newRow("unticked") << false << int(skDaily) << -minute << -1.0 << false;
+    QTest::newRow("no schedule") << true << int(skNone) << -minute << -1.0 << false;
+    QTest::newRow("next 0") << true << int(skDaily) << never << -1.0 << false;
+    QTest::newRow("not yet") << true << int(skWeekly) << minute << -1.0 << false;
+    QTest::newRow("fixed, last before next") << true << int(skFixed) << -minute << -2 * minute << true;
+    QTest::newRow("fixed, never run") << true << int(skFixed) << -minute << never << true;
+    QTest::newRow("fixed, last after next") << true << int(skFixed) << -2 * minute << -minute << false;
+    QTest::newRow("fixed, last equal next") << true << int(skFixed) << -minute << -minute << false;
+    QTest::newRow("overdue monthly") << true << int(skMonthly) << -40.0 << -70.0 << true;
+}
+
+void tst_ut_mainThread::dueConditions()
+{
+    QFETCH(bool, checked);
+    QFETCH(int, schedule);
+    QFETCH(double, next);
+    QFETCH(double, last);
+    QFETCH(bool, due);
+    RunHost host;
+    TMainThread scheduler(host, host.list);
+    TDataObject *entry = addEntry(host, schedule, qIsNaN(next) ? 0 : kNowOle + next,
+                                  qIsNaN(last) ? 0 : kNowOle + last, checked);
+    QCOMPARE(scheduler.CheckDue(entry), due);
+    QCOMPARE(entry->Running(), due);
+    QCOMPARE(host.RunningCount(), due ? 1 : 0);
+    QCOMPARE(opened().size(), due ? 1 : 0);
+    QVERIFY(WaitUntil([&] { return !entry->Running(); }));
+    QCOMPARE(host.RunningCount(), 0);
+}
+
+void tst_ut_mainThread::runningEntryIsNotDue()
+{
+    RunHost host;
+    TMainThread scheduler(host, host.list);
+    TDataObject *entry = addEntry(host, skHourly, kNowOle - 1, kNowOle - 2);
+    QVERIFY(scheduler.CheckDue(entry));
+    // Its end handling needs this (UI) thread, so the run is certainly active.
+    QVERIFY(!scheduler.CheckDue(entry));
+    entry->StopRun();
+    QVERIFY(entry->Running());   // stopping, but its worker has not ended
+    QVERIFY(!scheduler.CheckDue(entry));
+    QVERIFY(WaitUntil([&] { return !entry->Running(); }));
+    QCOMPARE(host.RunningCount(), 0);
+    // Its new next run lies ahead: not due again.
+    QVERIFY(entry->FNextRun > kNowOle);
+    QVERIFY(!scheduler.CheckDue(entry));
+}
+
+void tst_ut_mainThread::statusChoice_data()
+{
+    QTest::addColumn<int>("running");
+    QTest::addColumn<bool>("disabled");
+    QTest::addColumn<int>("tray");
+    QTest::addColumn<QString>("counts");
+    QTest::newRow("idle") << 0 << false << int(tiPassive) << u"0 / 2"_qs;
+    QTest::newRow("idle, disabled") << 0 << true << int(tiDisabled) << u"0 / 2"_qs;
+    QTest::newRow("running") << 1 << false << int(tiActive) << u"1 / 2"_qs;
+    QTest::newRow("running, disabled") << 2 << true << int(tiActive) << u"2 / 2"_qs;
+}
+
+void tst_ut_mainThread::statusChoice()
+{
+    QFETCH(int, running);
+    QFETCH(bool, disabled);
+    QFETCH(int, tray);
+    QFETCH(QString, counts);
+    RunHost host;
+    TMainThread scheduler(host, host.list);
+    host.list.AddRow();
+    host.list.AddRow();
+    for (int i = 0; i < running; ++i)
+        host.IncRunningCount();
+    host.disabled = disabled;
+    scheduler.UpdateStatusNow();
+    QCOMPARE(int(host.tray), tray);
+    QCOMPARE(host.panels[0], u"10:00:00"_qs);
+    QCOMPARE(host.panels[1], counts);
+    for (int i = 0; i < running; ++i)
+        host.DecRunningCount();
+}
+
+// A fixed entry in the past runs once by itself; the tray turns active while it
+// runs and passive again at the next refresh after its end.
+void tst_ut_mainThread::threadStartsDueEntryOnceAndRefreshes()
+{
+    RunHost host;
+    TMainThread scheduler(host, host.list);
+    scheduler.Start();
+    QVERIFY(WaitUntil([&] { return host.panels[1] == u"0 / 0"_qs; }));
+
+    TDataObject *entry = addEntry(host, skFixed, kNowOle - 0.5, kNowOle - 1);
+    entry->FScheduleTime = entry->FNextRun;
+    host.list.SetChecked(0, true);
+    QVERIFY(WaitUntil([&] { return !opened().isEmpty(); }));
+    QVERIFY(WaitUntil([&] { return !entry->Running(); }));
+    QCOMPARE(entry->StatusText(), UiText::sDone);
+    QCOMPARE(entry->FLastRun, kNowOle);
+    QCOMPARE(entry->FNextRun, entry->FScheduleTime);
+
+    const quint64 passes = scheduler.Passes();
+    QVERIFY(WaitUntil([&] { return scheduler.Passes() >= passes + 3; }));
+    QCOMPARE(opened().size(), 1);   // not started a second time
+    QCOMPARE(host.panels[1], u"0 / 1"_qs);
+    QCOMPARE(host.tray, tiPassive);
+
+    // A run by hand shows as active at the next refresh. Paused at its first
+    // line: with a blocking hand-over the worker waits for that line there.
+    TCopyThread::SetHandOverAhead(0);
+    host.onLog = [&](const QString &) {
+        if (!entry->FPaused)
+            entry->PauseRun();
+    };
+    entry->StartRun();
+    QVERIFY(WaitUntil([&] { return host.tray == tiActive && host.panels[1] == u"1 / 1"_qs; }));
+    host.onLog = nullptr;
+    entry->StopRun();
+    QVERIFY(WaitUntil([&] { return host.tray == tiPassive && !entry->Running(); }));
+    scheduler.Shutdown();
+    TCopyThread::SetHandOverAhead(TCopyThread::kDefaultHandOverAhead);
+}
+
+void tst_ut_mainThread::disabledStartsNothingUntilReenabled()
+{
+    RunHost host;
+    TMainThread scheduler(host, host.list);
+    TDataObject *entry = addEntry(host, skDaily, kNowOle + 0.5, kNowOle - 0.5);
+    scheduler.Start();
+    QVERIFY(WaitUntil([&] { return scheduler.Passes() >= 1; }));
+
+    scheduler.SetEnabled(false);
+    QVERIFY(WaitUntil([&] { return host.statusRefreshes > 0; }));
+    FClockMs = qint64(24) * 3600 * 1000;   // a day later: long overdue
+    // Switched off: no pass, no start and no refresh, however long it waits.
+    const int refreshes = host.statusRefreshes;
+    const quint64 passes = scheduler.Passes();
+    QSignalSpy started(&host.list, &TEntryList::runsChanged);
+    QVERIFY(!started.wait(3 * TMainThread::kPassIntervalMs));
+    QVERIFY(!entry->Running());
+    QVERIFY(scheduler.Passes() <= passes + 1);   // at most the pass it was in
+    QVERIFY(host.statusRefreshes <= refreshes + 2);
+
+    scheduler.SetEnabled(true);
+    QVERIFY(WaitUntil([&] { return opened().size() == 1; }));
+    QVERIFY(WaitUntil([&] { return !entry->Running(); }));
+    QCOMPARE(entry->FNextRun, entry->FLastRun + 1);
+}
+
+void tst_ut_mainThread::shutdownWhileHandOverIsNotServed()
+{
+    RunHost host;
+    host.list.AddRow();
+    auto scheduler = std::make_unique<TMainThread>(host, host.list);
+    scheduler->Start();
+    // This thread serves no event: the scheduler waits in its first refresh.
+    scheduler->Shutdown();
+    QVERIFY(scheduler->isFinished());
+    scheduler.reset();
+    QCoreApplication::processEvents();   // the refresh it posted is dropped
+    QCOMPARE(host.statusRefreshes, 0);
+}
+
+QTEST_GUILESS_MAIN(tst_ut_mainThread)
+#include "tst_ut_mainThread.moc"

@@ -1,0 +1,33 @@
+// The lowest normal priority is set for the calling thread alone.
+#include <QTest>
+#include <thread>
+#include "ThreadPriority.h"
+
+class tst_ThreadPriority : public QObject {
+    Q_OBJECT
+private slots:
+    void onlyTheCallingThreadIsLowered()
+    {
+        const int mainNice = CurrentThreadNiceValue();
+        const int mainIo = CurrentThreadIoPriority();
+        int nice = 0, io = 0;
+        bool ok = false;
+        std::thread worker([&] {
+            ok = SetCurrentThreadLowestNormalPriority();
+            nice = CurrentThreadNiceValue();
+            io = CurrentThreadIoPriority();
+            // A second call never lowers it further than the cap.
+            SetCurrentThreadLowestNormalPriority();
+            QVERIFY(CurrentThreadNiceValue() <= 19);
+        });
+        worker.join();
+        QVERIFY(ok);
+        QCOMPARE(nice, std::min(19, mainNice + kLowestNormalNiceStep));
+        QCOMPARE(io, LowestBestEffortIoPriority());
+        QCOMPARE(CurrentThreadNiceValue(), mainNice);
+        QCOMPARE(CurrentThreadIoPriority(), mainIo);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ThreadPriority)
+#include "tst_ThreadPriority.moc"
