@@ -525,22 +525,10 @@ void TformMain::keyPressEvent(QKeyEvent *event)
 
 bool TformMain::FormCloseQuery()
 {
-    if (RunningCount() > 0) {
-        ShowError(this, UiText::sActiveCopy);
-        return false;
-    }
-    if (!FModified)
-        return true;
-    switch (AskYesNoCancel(this, UiText::sSaveChanges)) {
-    case QMessageBox::Yes:
-        // The close goes ahead even when this save is cancelled or fails.
-        Guarded([this] { miSaveClick(); });
-        return true;
-    case QMessageBox::No:
-        return true;
-    default:
-        return false;
-    }
+    // The same rules as replacing the job list: refused while a run is in
+    // progress, "Save Changes?" when it changed. A save that fails throws, and
+    // the window stays open with its changes.
+    return ConfirmDiscard();
 }
 
 void TformMain::closeEvent(QCloseEvent *event)
@@ -549,7 +537,9 @@ void TformMain::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    if (!FormCloseQuery()) {
+    bool closes = false;
+    Guarded([this, &closes] { closes = FormCloseQuery(); });
+    if (!closes) {
         event->ignore();
         return;
     }
