@@ -24,7 +24,6 @@
 #include <exception>
 
 #include "LocaleFormats.h"
-#include "ProfileFile.h"
 #include "ut_Dialogs.h"
 #include "ut_General.h"
 #include "ut_Images.h"
@@ -365,9 +364,9 @@ void TformMain::Guarded(const std::function<void()> &command)
 {
     try {
         command();
-    } catch (const EProfileWriteError &error) {
-        ShowError(this, error.Message());
     } catch (const std::exception &error) {
+        // Our exceptions carry their message as UTF-8 (EProfileWriteError,
+        // EShellFolderError and the run command's).
         ShowError(this, QString::fromUtf8(error.what()));
     }
 }
