@@ -11,6 +11,9 @@ IDLE="$BUILD_DIR/bench/bench_idle"
 [ -x "$BIN" ] && [ -x "$IDLE" ] || { echo "build bench_replicate and bench_idle first" >&2; exit 1; }
 WORK=$(mktemp -d /tmp/vantor-bench.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
+# The offscreen GUI loop wants a runtime folder of its own.
+mkdir -m 700 "$WORK/run"
+export XDG_RUNTIME_DIR="$WORK/run"
 
 python3 - "$WORK/src" <<'PY'
 import os, random, sys
