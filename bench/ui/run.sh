@@ -11,6 +11,9 @@ BIN="$BUILD_DIR/bench/bench_window"
 WORK=$(mktemp -d /tmp/vantor-uibench.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
 export QT_QPA_PLATFORM=offscreen
+# The offscreen GUI loop wants a runtime folder of its own.
+mkdir -m 700 "$WORK/run"
+export XDG_RUNTIME_DIR="$WORK/run"
 
 # The generator is the python block of bench/engine/run.sh.
 sed -n "/^python3 - \"\$WORK\/src\" <<'PY'$/,/^PY$/p" bench/engine/run.sh | sed '1d;$d' >"$WORK/gen.py"
