@@ -109,6 +109,12 @@ TformEditFile::TformEditFile(QWidget *parent)
         b->setFocusPolicy(Qt::NoFocus); // like the small browse buttons: never in the tab order
         return b;
     };
+    // One line of a grid: the caption, its box and the box's browse button.
+    auto line = [](QGridLayout *grid, int row, QLabel *caption, QLineEdit *box, QToolButton *button) {
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(box, row, 1);
+        grid->addWidget(button, row, 2);
+    };
 
     // Compact spacing, so everything fits the dialog's fixed 532 by 508.
     auto *top = new QVBoxLayout(this);
@@ -128,15 +134,9 @@ TformEditFile::TformEditFile(QWidget *parent)
     Label3 = label(u"Label3"_s, u"Destination:"_s);
     edDest = edit(u"edDest"_s);
     SpeedButton2 = browse(u"SpeedButton2"_s);
-    folders->addWidget(Label1, 0, 0);
-    folders->addWidget(edSrc, 0, 1);
-    folders->addWidget(SpeedButton1, 0, 2);
-    folders->addWidget(Label2, 1, 0);
-    folders->addWidget(edSrcFileMask, 1, 1);
-    folders->addWidget(SpeedButton3, 1, 2);
-    folders->addWidget(Label3, 2, 0);
-    folders->addWidget(edDest, 2, 1);
-    folders->addWidget(SpeedButton2, 2, 2);
+    line(folders, 0, Label1, edSrc, SpeedButton1);
+    line(folders, 1, Label2, edSrcFileMask, SpeedButton3);
+    line(folders, 2, Label3, edDest, SpeedButton2);
 
     GroupBox1 = new QGroupBox(u"Schedule:"_s, this);
     GroupBox1->setObjectName(u"GroupBox1"_s);
@@ -228,12 +228,8 @@ TformEditFile::TformEditFile(QWidget *parent)
     Label13 = label(u"Label13"_s, u"Action After Run:"_s);
     edRunAfter = edit(u"edRunAfter"_s);
     SpeedButton5 = browse(u"SpeedButton5"_s);
-    runs->addWidget(Label12, 0, 0);
-    runs->addWidget(edRunBefore, 0, 1);
-    runs->addWidget(SpeedButton4, 0, 2);
-    runs->addWidget(Label13, 1, 0);
-    runs->addWidget(edRunAfter, 1, 1);
-    runs->addWidget(SpeedButton5, 1, 2);
+    line(runs, 0, Label12, edRunBefore, SpeedButton4);
+    line(runs, 1, Label13, edRunAfter, SpeedButton5);
 
     for (QLabel *l : {Label1, Label2, Label3})
         l->setMinimumWidth(Label12->sizeHint().width());

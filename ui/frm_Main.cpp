@@ -24,7 +24,6 @@
 #include <exception>
 
 #include "LocaleFormats.h"
-#include "ProfileFile.h"
 #include "ut_Dialogs.h"
 #include "ut_General.h"
 #include "ut_Images.h"
@@ -365,9 +364,9 @@ void TformMain::Guarded(const std::function<void()> &command)
 {
     try {
         command();
-    } catch (const EProfileWriteError &error) {
-        ShowError(this, error.Message());
     } catch (const std::exception &error) {
+        // Our exceptions carry their message as UTF-8 (EProfileWriteError,
+        // EShellFolderError and the run command's).
         ShowError(this, QString::fromUtf8(error.what()));
     }
 }
@@ -525,22 +524,10 @@ void TformMain::keyPressEvent(QKeyEvent *event)
 
 bool TformMain::FormCloseQuery()
 {
-    if (RunningCount() > 0) {
-        ShowError(this, UiText::sActiveCopy);
-        return false;
-    }
-    if (!FModified)
-        return true;
-    switch (AskYesNoCancel(this, UiText::sSaveChanges)) {
-    case QMessageBox::Yes:
-        // The close goes ahead even when this save is cancelled or fails.
-        Guarded([this] { miSaveClick(); });
-        return true;
-    case QMessageBox::No:
-        return true;
-    default:
-        return false;
-    }
+    // The same rules as replacing the job list: refused while a run is in
+    // progress, "Save Changes?" when it changed. A save that fails throws, and
+    // the window stays open with its changes.
+    return ConfirmDiscard();
 }
 
 void TformMain::closeEvent(QCloseEvent *event)
@@ -549,7 +536,9 @@ void TformMain::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    if (!FormCloseQuery()) {
+    bool closes = false;
+    Guarded([this, &closes] { closes = FormCloseQuery(); });
+    if (!closes) {
         event->ignore();
         return;
     }

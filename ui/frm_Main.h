@@ -68,9 +68,14 @@ public:
     // Both throw EProfileWriteError ("Unable to write to %s") when the file cannot be written.
     void LoadJobList(const QString &Path);
     void SaveJobList(const QString &Path);
+    // Asked before the job list is replaced and before the window closes:
+    // false while a run is in progress ("Active copy. Can not close.") or when
+    // "Save Changes?" is answered Cancel; Yes saves first. Throws
+    // EProfileWriteError when that save fails (the list is then kept).
     bool ConfirmDiscard();
 
     // --- run control and status -------------------------------------------
+    // Throws std::runtime_error when no thread can be had for the run.
     void RunEntry(TDataObject *entry);
     void StopEntry(TDataObject *entry);
     void PauseEntry(TDataObject *entry);

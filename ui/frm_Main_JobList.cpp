@@ -164,7 +164,9 @@ bool TformMain::ConfirmDiscard()
         return true;
     switch (AskYesNoCancel(this, UiText::sSaveChanges)) {
     case QMessageBox::Yes:
-        // The list may be replaced even when this save asks for a name and is cancelled.
+        // The list may be replaced (or the window closed) even when this save
+        // asks for a name and is cancelled; a save that fails throws and so
+        // keeps the list.
         miSaveClick();
         return true;
     case QMessageBox::No:

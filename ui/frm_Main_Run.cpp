@@ -3,40 +3,33 @@
 #include "frm_Main.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <QTreeView>
+#include <stdexcept>
 
 #include "ut_classes.h"
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Exactly one selected row: that row; otherwise every selected row in list
-// order (which for one row is the same).
-template<typename Act> void ForSelected(const QList<TDataObject *> &selected, Act &&act)
-{
-    for (TDataObject *entry : selected)
-        act(entry);
-}
-
-} // namespace
+// The three run commands act on the one selected row, or else on every
+// selected row in list order, which SelectedEntries gives either way.
 
 void TformMain::tbStartClick()
 {
-    ForSelected(SelectedEntries(), [this](TDataObject *entry) { RunEntry(entry); });
+    for (TDataObject *entry : SelectedEntries())
+        RunEntry(entry);
 }
 
 void TformMain::tbStopClick()
 {
-    ForSelected(SelectedEntries(), [this](TDataObject *entry) { StopEntry(entry); });
+    for (TDataObject *entry : SelectedEntries())
+        StopEntry(entry);
 }
 
 void TformMain::tbPauseClick()
 {
-    ForSelected(SelectedEntries(), [this](TDataObject *entry) { PauseEntry(entry); });
+    for (TDataObject *entry : SelectedEntries())
+        PauseEntry(entry);
 }
 
 void TformMain::cbSuspendClick()
@@ -56,7 +49,9 @@ void TformMain::RunEntry(TDataObject *entry)
     if (entry->FPaused)
         entry->ResumeRun();
     else if (!entry->StartRun())
-        return;
+        // No thread for the run: the command stops here, with the rows after
+        // this one not run either.
+        throw std::runtime_error(u"Unable to start the copy of %1"_s.arg(entry->FSource).toStdString());
     FEntries->SetImage(FEntries->RowOf(entry), riRunning);
 }
 

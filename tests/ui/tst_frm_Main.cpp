@@ -154,14 +154,19 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("closes");
         QTest::addColumn<QStringList>("asked");
+        QTest::addColumn<bool>("failingSave");
         const QStringList save{u"Save Changes?"_s};
-        QTest::newRow("unchanged") << false << false << 0 << true << QStringList();
-        QTest::newRow("cancel keeps window") << true << false << int(QMessageBox::Cancel) << false << save;
-        QTest::newRow("no closes unsaved") << true << false << int(QMessageBox::No) << true << save;
+        QTest::newRow("unchanged") << false << false << 0 << true << QStringList() << false;
+        QTest::newRow("cancel keeps window") << true << false << int(QMessageBox::Cancel) << false << save << false;
+        QTest::newRow("no closes unsaved") << true << false << int(QMessageBox::No) << true << save << false;
         QTest::newRow("yes saves, cancelled name still closes") << true << false << int(QMessageBox::Yes) << true
-                                                                << save;
+                                                                << save << false;
+        // The changes would be lost: the window stays, with the error shown.
+        QTest::newRow("yes, failed save keeps window")
+            << true << false << int(QMessageBox::Yes) << false
+            << QStringList{u"Save Changes?"_s, u"Unable to write to /nonexistent-folder/jobs.vnt"_s} << true;
         QTest::newRow("running refused before asking") << true << true << 0 << false
-                                                        << QStringList{u"Active copy. Can not close."_s};
+                                                        << QStringList{u"Active copy. Can not close."_s} << false;
     }
 
     void closeRules()
@@ -171,14 +176,17 @@ private slots:
         QFETCH(int, answer);
         QFETCH(bool, closes);
         QFETCH(QStringList, asked);
+        QFETCH(bool, failingSave);
         TDialogScript script;
         if (answer)
             script.answers << QMessageBox::StandardButton(answer);
-        if (answer == QMessageBox::Yes)
+        if (answer == QMessageBox::Yes && !failingSave)
             script.paths << QString(); // the save asks for a name: cancel it
         TformMain w;
         w.show();
         Add(w, u"/a"_s, u"/b"_s);
+        if (failingSave)
+            w.FJobListFile = u"/nonexistent-folder/jobs.vnt"_s;
         w.FModified = modified;
         if (running)
             w.IncRunningCount();
@@ -187,7 +195,7 @@ private slots:
         QCOMPARE(w.isVisible(), !closes);
         QCOMPARE(ended.count(), closes ? 1 : 0);
         QCOMPARE(script.Texts(), asked);
-        QCOMPARE(script.fileDialogs.size(), answer == QMessageBox::Yes ? 1 : 0);
+        QCOMPARE(script.fileDialogs.size(), answer == QMessageBox::Yes && !failingSave ? 1 : 0);
         QCOMPARE(script.unexpected, 0);
         if (running)
             w.DecRunningCount();

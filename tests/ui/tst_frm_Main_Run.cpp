@@ -1,0 +1,341 @@
+// Run control through the real main window on real folders: pause and resume,
+// Run on a paused or a running row, stop while paused, the selection rule with
+// several rows, the status panels and the tray during and after runs, and a run
+// that cannot start.
+#include <QCheckBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <sys/resource.h>
+
+#include "DialogScript.h"
+#include "RunFixture.h"
+#include "frm_Main.h"
+#include "ut_classes.h"
+
+using namespace Qt::StringLiterals;
+
+class tst_frm_Main_Run : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir FDir;
+
+    // An entry over a fresh tree of `files` files below the test folder.
+    TDataObject *AddTree(TformMain &w, const QString &name, int files, quint8 copyType = ctCopy)
+    {
+        const QString root = FDir.filePath(name);
+        if (!MakeSourceTree(root, files))
+            return nullptr;
+        return w.AddEntryRow(root + u"/src"_s, root + u"/dst"_s, u"*.*"_s, false, skNone, 0, 0, QString(),
+                             QString(), copyType);
+    }
+    QString Src(const QString &name) const { return FDir.filePath(name + u"/src"_s); }
+    QString Dst(const QString &name) const { return FDir.filePath(name + u"/dst"_s); }
+    // What the destination of tree `name` holds, compared with its source.
+    QString Copied(const QString &name) const
+    {
+        const TTreeCompare copy = CompareTrees(Src(name), Dst(name));
+        return u"%1 files, %2 differ, %3 temporary"_s.arg(copy.files.size()).arg(copy.mismatches).arg(copy.strays);
+    }
+
+    static void Select(TformMain &w, const QList<int> &rows)
+    {
+        w.lvMain->clearSelection();
+        for (int row : rows)
+            w.lvMain->selectionModel()->select(w.EntryList().index(row, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    static QString Status(TformMain &w, int row) { return w.EntryList().Text(row, ecStatus); }
+    // Paused and halted at its gate: the worker makes no further progress.
+    static bool Held(const TDataObject *entry) { return entry->FPaused && entry->FWorker && entry->FWorker->AtGate(); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(FDir.isValid());
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+    // Every file a blocking hand-over: a run waits at each row update, so a
+    // command given there lands at exactly that file.
+    void init() { TCopyThread::SetHandOverAhead(0); }
+    void cleanup() { TCopyThread::SetHandOverAhead(TCopyThread::kDefaultHandOverAhead); }
+
+    // First of all: thread stacks that earlier runs freed would be reused
+    // without asking for memory.
+    void runThatCannotStartIsReported()
+    {
+        TDialogScript script;
+        TformMain w;
+        w.show();
+        TDataObject *first = AddTree(w, u"nostart-a"_s, 5);
+        TDataObject *second = AddTree(w, u"nostart-b"_s, 5);
+        QVERIFY(first && second);
+        Select(w, {0, 1});
+        // No room left for a thread's stack: the run cannot get its thread.
+        rlimit old{};
+        QVERIFY(getrlimit(RLIMIT_AS, &old) == 0);
+        QFile status(u"/proc/self/statm"_s);
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const rlim_t used = rlim_t(status.readAll().split(' ').value(0).toULongLong()) * rlim_t(getpagesize());
+        rlimit tight = old;
+        tight.rlim_cur = used + (rlim_t(2) << 20);
+        QVERIFY(setrlimit(RLIMIT_AS, &tight) == 0);
+        w.tbStart->trigger();
+        QVERIFY(setrlimit(RLIMIT_AS, &old) == 0);
+
+        QCOMPARE(script.Texts(), QStringList({u"Unable to start the copy of "_s + first->FSource}));
+        QCOMPARE(script.messages.constFirst().icon, QMessageBox::Critical);
+        // Nothing changed, and the command stopped at the first row.
+        QCOMPARE(w.RunningCount(), 0);
+        QVERIFY(!first->Running() && !second->Running());
+        QCOMPARE(w.EntryList().Image(0), 19);
+        QCOMPARE(w.EntryList().Image(1), 19);
+        QCOMPARE(Status(w, 0), QString());
+    }
+
+    void pauseThenResume_data()
+    {
+        QTest::addColumn<int>("copyType");
+        QTest::addColumn<QString>("pausedIn");
+        QTest::addColumn<bool>("resumeWithRun");
+        QTest::newRow("copy pass, Pause again") << int(ctCopy) << u"Copying.."_s << false;
+        QTest::newRow("check pass, Pause again") << int(ctReplicate) << u"Checking.."_s << false;
+        QTest::newRow("copy pass, Run resumes") << int(ctCopy) << u"Copying.."_s << true;
+    }
+
+    void pauseThenResume()
+    {
+        QFETCH(int, copyType);
+        QFETCH(QString, pausedIn);
+        QFETCH(bool, resumeWithRun);
+        const QString name = u"resume-%1"_s.arg(QString::fromLatin1(QTest::currentDataTag()))
+                                 .replace(u' ', u'_')
+                                 .remove(u',');
+        TDialogScript script;
+        TformMain w;
+        w.show();
+        TDataObject *entry = AddTree(w, name, 40, quint8(copyType));
+        QVERIFY(entry);
+        Select(w, {0});
+        AtProgress(w, entry, pausedIn, 3, [&w] { w.tbPause->trigger(); });
+        w.tbStart->trigger();
+        QTRY_VERIFY(Held(entry));
+        QCOMPARE(Status(w, 0), u"Paused"_s);
+        QCOMPARE(w.EntryList().Text(0, ecProcessed), u"3"_s);
+        QCOMPARE(w.EntryList().Image(0), 17);
+        QCOMPARE(w.RunningCount(), 1);
+        const TCopyThread *worker = entry->FWorker;
+
+        (resumeWithRun ? w.tbStart : w.tbPause)->trigger();
+        // The text from before the pause, and the same run going on.
+        QCOMPARE(Status(w, 0), pausedIn);
+        QVERIFY(!entry->FPaused);
+        QCOMPARE(entry->FWorker, worker);
+        QCOMPARE(w.RunningCount(), 1);
+
+        QTRY_COMPARE(Status(w, 0), u"Done"_s);
+        QTRY_COMPARE(w.RunningCount(), 0);
+        QCOMPARE(w.EntryList().Text(0, ecProcessed), u"40"_s);
+        QCOMPARE(w.EntryList().Image(0), 19);
+        // One run only: every file handled once.
+        QCOMPARE(LogLinesWith(w, u"Copying: "_s), 40);
+        QCOMPARE(Copied(name), u"40 files, 0 differ, 0 temporary"_s);
+        QVERIFY(script.messages.isEmpty());
+    }
+
+    void stopWhilePausedThenRunAgain()
+    {
+        TDialogScript script;
+        TformMain w;
+        w.show();
+        TDataObject *entry = AddTree(w, u"stop-paused"_s, 40);
+        QVERIFY(entry);
+        w.FModified = false;
+        Select(w, {0});
+        AtProgress(w, entry, u"Copying.."_s, 3, [&w] { w.tbPause->trigger(); });
+        w.tbStart->trigger();
+        QTRY_VERIFY(Held(entry));
+
+        w.tbStop->trigger();
+        // At once: stopped, no longer counted, last run set, job list changed.
+        QCOMPARE(Status(w, 0), u"Stopped"_s);
+        QCOMPARE(w.RunningCount(), 0);
+        QVERIFY(!entry->FPaused);
+        QVERIFY(entry->FLastRun > 0);
+        QVERIFY(!w.EntryList().Text(0, ecLastCopy).isEmpty());
+        QVERIFY(w.FModified);
+        QCOMPARE(w.EntryList().Image(0), 19);
+        // The halted worker is let go, sees the stop and ends; "Stopped" stays.
+        QTRY_VERIFY(!entry->Running());
+        QCOMPARE(Status(w, 0), u"Stopped"_s);
+        QCOMPARE(LogLinesWith(w, u"Copying: "_s), 3);
+        QCOMPARE(Copied(u"stop-paused"_s), u"3 files, 0 differ, 0 temporary"_s);
+
+        w.tbStart->trigger();
+        QTRY_COMPARE(Status(w, 0), u"Done"_s);
+        QTRY_COMPARE(w.RunningCount(), 0);
+        QCOMPARE(Copied(u"stop-paused"_s), u"40 files, 0 differ, 0 temporary"_s);
+        QVERIFY(script.messages.isEmpty());
+    }
+
+    void runOnRunningRowRestartsAfterOldWorkerEnds()
+    {
+        TDialogScript script;
+        TformMain w;
+        w.show();
+        TDataObject *entry = AddTree(w, u"restart"_s, 40);
+        QVERIFY(entry);
+        Select(w, {0});
+        // Every row change: the status texts in order, and the most runs counted at once.
+        QStringList statuses;
+        int mostRunning = 0;
+        connect(&w.EntryList(), &QAbstractItemModel::dataChanged, &w, [&](const QModelIndex &from) {
+            mostRunning = std::max(mostRunning, w.RunningCount());
+            if (from.column() == ecStatus && (statuses.isEmpty() || statuses.constLast() != Status(w, 0)))
+                statuses << Status(w, 0);
+        });
+        const TCopyThread *oldWorker = nullptr;
+        bool oldKeptUntilEnd = false;
+        AtProgress(w, entry, u"Copying.."_s, 3, [&] {
+            oldWorker = entry->FWorker;
+            w.tbStart->trigger();
+            // Asked to stop; no second worker on the entry yet.
+            oldKeptUntilEnd = entry->FWorker == oldWorker && w.RunningCount() == 1;
+        });
+        w.tbStart->trigger();
+        QTRY_VERIFY(statuses.count(u"Done"_s) == 2 && !entry->Running());
+        QVERIFY(oldKeptUntilEnd);
+        QCOMPARE(mostRunning, 1);
+        QCOMPARE(w.RunningCount(), 0);
+        // The old run ends with its own end handling, then the new one begins.
+        const qsizetype firstDone = statuses.indexOf(u"Done"_s);
+        QCOMPARE(statuses.first(), u"Copying.."_s);
+        QCOMPARE(statuses.at(firstDone + 1), u"Copying.."_s);
+        QCOMPARE(statuses.constLast(), u"Done"_s);
+        QCOMPARE(w.EntryList().Image(0), 19);
+        // Three files by the old run, then all forty listed by the new one.
+        QCOMPARE(LogLinesWith(w, u"Copying: "_s), 43);
+        QCOMPARE(Copied(u"restart"_s), u"40 files, 0 differ, 0 temporary"_s);
+        QVERIFY(script.messages.isEmpty());
+    }
+
+    void selectionRuleWithSeveralRows()
+    {
+        TDialogScript script;
+        TformMain w;
+        w.show();
+        QList<TDataObject *> entries;
+        for (int i = 0; i < 4; ++i) {
+            entries << AddTree(w, u"sel%1"_s.arg(i), 30);
+            QVERIFY(entries.constLast());
+            // Each run is held the first time it reaches its second file.
+            AtProgress(w, entries.constLast(), u"Copying.."_s, 2, [&w, e = entries.constLast()] { w.PauseEntry(e); });
+        }
+        TEntryList &list = w.EntryList();
+
+        // Two rows selected (the lower one first): both run, in list order, the others not.
+        w.lvMain->selectionModel()->select(list.index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        w.lvMain->selectionModel()->select(list.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        w.tbStart->trigger();
+        QCOMPARE(list.Image(1), 17);
+        QCOMPARE(list.Image(3), 17);
+        QCOMPARE(list.Image(0), 19);
+        QCOMPARE(list.Image(2), 19);
+        QTRY_VERIFY(Held(entries[1]) && Held(entries[3]));
+        QVERIFY(!entries[0]->Running() && !entries[2]->Running());
+        QCOMPARE(Status(w, 0), QString());
+        w.RefreshStatus();
+        QCOMPARE(w.sbPanel[1]->text(), u"2 / 4"_s);
+
+        // One row selected: only that one is resumed.
+        Select(w, {1});
+        w.tbPause->trigger();
+        QCOMPARE(Status(w, 1), u"Copying.."_s);
+        QCOMPARE(Status(w, 3), u"Paused"_s);
+        QTRY_COMPARE(Status(w, 1), u"Done"_s);
+
+        // All selected: the paused row resumes, the idle ones start.
+        Select(w, {0, 1, 2, 3});
+        w.tbStart->trigger();
+        QTRY_VERIFY(Held(entries[0]) && Held(entries[2]));
+        QTRY_VERIFY(Status(w, 1) == u"Done"_s && Status(w, 3) == u"Done"_s && w.RunningCount() == 2);
+        // Row 3 went on with its first run rather than starting over.
+        QCOMPARE(LogLinesWith(w, Src(u"sel3"_s)), 30);
+        QCOMPARE(LogLinesWith(w, Src(u"sel1"_s)), 60);
+
+        // Stop on all: the held ones stop, the finished ones keep "Done".
+        w.tbStop->trigger();
+        QCOMPARE(Status(w, 0), u"Stopped"_s);
+        QCOMPARE(Status(w, 2), u"Stopped"_s);
+        QCOMPARE(Status(w, 1), u"Done"_s);
+        QCOMPARE(Status(w, 3), u"Done"_s);
+        QCOMPARE(w.RunningCount(), 0);
+        QTRY_VERIFY(!entries[0]->Running() && !entries[2]->Running());
+
+        // Nothing selected: nothing happens.
+        w.lvMain->clearSelection();
+        w.tbStart->trigger();
+        QVERIFY(!entries[0]->Running());
+        QCOMPARE(Status(w, 0), u"Stopped"_s);
+        QVERIFY(script.messages.isEmpty());
+    }
+
+    void statusPanelsAndTrayAroundARun()
+    {
+        TDialogScript script;
+        TformMain w;
+        w.show();
+        TDataObject *entry = AddTree(w, u"status"_s, 30);
+        QVERIFY(entry);
+        w.AddEntryRow(u"/nowhere/a"_s, u"/nowhere/b"_s, u"*.*"_s, false, skNone, 0, 0, QString(), QString(), ctCopy);
+        w.AddEntryRow(u"/nowhere/c"_s, u"/nowhere/d"_s, u"*.*"_s, false, skNone, 0, 0, QString(), QString(), ctCopy);
+        Select(w, {0});
+        AtProgress(w, entry, u"Copying.."_s, 3, [&w] { w.tbPause->trigger(); });
+
+        // Schedules disabled (a first start): a run by hand does not switch the tray.
+        QVERIFY(w.cbSuspend->isChecked());
+        w.tbStart->trigger();
+        QTRY_VERIFY(Held(entry));
+        QCOMPARE(w.TrayList(), tiDisabled);
+
+        // Unticked: the window's refresh shows the run; the hint stays.
+        w.cbSuspend->click();
+        QCOMPARE(w.TrayList(), tiActive);
+        QCOMPARE(w.sbPanel[1]->text(), u"1 / 3"_s);
+        QCOMPARE(w.TrayHint(), u"Vantor Disabled"_s);
+        // The scheduler's hand-overs keep it so, and the active images alternate.
+        const quint64 passes = w.FScheduler->Passes();
+        QTRY_VERIFY(w.FScheduler->Passes() > passes + 1);
+        QCOMPARE(w.TrayList(), tiActive);
+        QCOMPARE(w.sbPanel[1]->text(), u"1 / 3"_s);
+        const int frame = w.TrayFrame();
+        QTRY_VERIFY_WITH_TIMEOUT(w.TrayFrame() != frame, 2000);
+
+        // After the run the scheduler's next hand-over turns the tray back, hint untouched.
+        w.tbPause->trigger();
+        QTRY_COMPARE(Status(w, 0), u"Done"_s);
+        QTRY_COMPARE(w.TrayList(), tiPassive);
+        QTRY_COMPARE(w.sbPanel[1]->text(), u"0 / 3"_s);
+        QCOMPARE(w.TrayHint(), u"Vantor Disabled"_s);
+
+        // Ticked again: the single disabled image and its hint; unticked: passive again.
+        w.cbSuspend->click();
+        QCOMPARE(w.TrayList(), tiDisabled);
+        QCOMPARE(w.TrayHint(), u"Vantor Disabled"_s);
+        QCOMPARE(w.trayIcon->toolTip(), u"Vantor Disabled"_s);
+        QCOMPARE(w.sbPanel[1]->text(), u"0 / 3"_s);
+        w.cbSuspend->click();
+        QCOMPARE(w.TrayList(), tiPassive);
+        QCOMPARE(w.TrayHint(), u"Vantor"_s);
+        QVERIFY(script.messages.isEmpty());
+    }
+
+};
+
+QTEST_MAIN(tst_frm_Main_Run)
+#include "tst_frm_Main_Run.moc"
