@@ -56,6 +56,31 @@ protected:
     }
 };
 
+// The entry list's view. A run rewrites its row's Status and Processed files
+// texts for every file it handles; the tree view would measure the whole row
+// (every column's text laid out) for each such change, and for the first row
+// it always does, even with uniform row heights. Rows here are one line each
+// and only the first column has an image or check mark, so a text change in
+// any other column cannot change a row's height: such changes only repaint
+// the cell, as every other change would also do.
+class TEntryListView : public QTreeView
+{
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QList<int> &roles) override
+    {
+        const bool textOnly = roles.size() == 1 && roles.constFirst() == Qt::DisplayRole;
+        if (textOnly && topLeft.isValid() && bottomRight.isValid() && topLeft.parent() == rootIndex()
+            && topLeft.column() > ecSource && !wordWrap())
+            QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+        else
+            QTreeView::dataChanged(topLeft, bottomRight, roles);
+    }
+};
+
 QAction *MakeAction(QObject *parent, const char *name, const QString &text, int image = -1)
 {
     auto *action = new QAction(text, parent);
@@ -85,7 +110,7 @@ TformMain::TformMain(QWidget *parent)
     BuildMenus();
     BuildToolBar();
 
-    lvMain = new QTreeView;
+    lvMain = new TEntryListView;
     lvMain->setObjectName(u"lvMain"_s);
     lvMain->setProperty("helpContext", 1);
     lvMain->setModel(FEntries);
