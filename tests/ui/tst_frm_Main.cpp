@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -24,6 +25,22 @@
 #include "ut_classes.h"
 
 using namespace Qt::StringLiterals;
+
+// Collects the regions painted on a widget.
+class TPaintRecorder : public QObject
+{
+public:
+    explicit TPaintRecorder(QRegion *painted) : FPainted(painted) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            *FPainted += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+
+private:
+    QRegion *FPainted;
+};
 
 class tst_frm_Main : public QObject
 {
@@ -347,6 +364,31 @@ private slots:
         }
         w.miShow->trigger();
         QTRY_VERIFY(w.isVisible() && !w.isMinimized());
+    }
+
+    // A run rewrites the Status and Processed files cells for every file; the
+    // view repaints such a cell without measuring the row again, but it must
+    // still repaint it, on the first row as on any other.
+    void rowTextChangesRepaintTheirCell()
+    {
+        TformMain w;
+        Add(w, u"/data/"_s, u"/backup/"_s);
+        Add(w, u"/more/"_s, u"/backup/more/"_s);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        TEntryList &list = w.EntryList();
+        QRegion painted;
+        TPaintRecorder recorder(&painted);
+        w.lvMain->viewport()->installEventFilter(&recorder);
+        for (int row : {0, 1})
+            for (int column : {int(ecStatus), int(ecProcessed)}) {
+                QApplication::processEvents();
+                painted = QRegion();
+                list.SetText(row, column, u"Copying.."_s);
+                const QRect cell = w.lvMain->visualRect(list.index(row, column));
+                QVERIFY(!cell.isEmpty());
+                QTRY_VERIFY(painted.contains(cell));
+            }
     }
 
     void logKeepsEveryLine()
