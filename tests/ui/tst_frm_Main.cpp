@@ -367,28 +367,43 @@ private slots:
     }
 
     // A run rewrites the Status and Processed files cells for every file; the
-    // view repaints such a cell without measuring the row again, but it must
-    // still repaint it, on the first row as on any other.
-    void rowTextChangesRepaintTheirCell()
+    // view gathers those changes and repaints each changed cell once, without
+    // measuring the row again. Every changed cell of a turn must be repainted,
+    // on the first row as on any other, and a row removed before the repaint
+    // is simply left out.
+    void rowTextChangesRepaintTheirCells()
     {
         TformMain w;
-        Add(w, u"/data/"_s, u"/backup/"_s);
-        Add(w, u"/more/"_s, u"/backup/more/"_s);
+        for (int i = 0; i < 3; ++i)
+            Add(w, u"/data%1/"_s.arg(i), u"/backup%1/"_s.arg(i));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         TEntryList &list = w.EntryList();
         QRegion painted;
         TPaintRecorder recorder(&painted);
         w.lvMain->viewport()->installEventFilter(&recorder);
-        for (int row : {0, 1})
+        QApplication::processEvents();
+        painted = QRegion();
+        for (int count = 1; count <= 3; ++count)
+            for (int row : {0, 1, 2}) {
+                list.SetText(row, ecProcessed, QString::number(count));
+                list.SetText(row, ecStatus, count == 3 ? u"Checking.."_s : u"Copying.."_s);
+            }
+        for (int row : {0, 1, 2})
             for (int column : {int(ecStatus), int(ecProcessed)}) {
-                QApplication::processEvents();
-                painted = QRegion();
-                list.SetText(row, column, u"Copying.."_s);
                 const QRect cell = w.lvMain->visualRect(list.index(row, column));
                 QVERIFY(!cell.isEmpty());
-                QTRY_VERIFY(painted.contains(cell));
+                QTRY_VERIFY2(painted.contains(cell), qPrintable(u"row %1 column %2"_s.arg(row).arg(column)));
             }
+        // Nothing else of the list needed repainting.
+        QVERIFY(!painted.contains(w.lvMain->visualRect(list.index(0, ecSchedule))));
+
+        list.SetText(2, ecProcessed, u"4"_s);
+        list.SetText(1, ecProcessed, u"4"_s);
+        list.RemoveRow(2);
+        QTRY_COMPARE(w.lvMain->model()->rowCount(), 2);
+        QApplication::processEvents();
+        QCOMPARE(list.Text(1, ecProcessed), u"4"_s);
     }
 
     void logKeepsEveryLine()
