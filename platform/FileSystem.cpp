@@ -456,10 +456,22 @@ bool SetModeAndTimes(const TSourceFacts &source, int outFd, QString *why)
     return true;
 }
 
-// Gives the unnamed file `fd` the name `name` in the place's folder.
+// Set once linking by the descriptor itself has been refused: it needs a
+// capability (CAP_DAC_READ_SEARCH) that a normal user's process lacks.
+std::atomic<bool> gLinkByFdRefused{false};
+
+// Gives the unnamed file `fd` the name `name` in the place's folder; 0 or the
+// error number.
 int LinkUnnamed(int fd, const TTargetPlace &place, const QByteArray &name)
 {
-    // Through /proc: AT_EMPTY_PATH would need a capability we do not have.
+    if (!gLinkByFdRefused.load(std::memory_order_relaxed)) {
+        // Spares the walk through /proc where it is allowed.
+        if (::linkat(fd, "", place.dirFd, name.constData(), AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT && errno != EPERM)
+            return errno;
+        gLinkByFdRefused.store(true, std::memory_order_relaxed);
+    }
     char procPath[40];
     std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", fd);
     if (::linkat(AT_FDCWD, procPath, place.dirFd, name.constData(), AT_SYMLINK_FOLLOW) == 0)
