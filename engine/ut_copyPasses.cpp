@@ -159,7 +159,7 @@ bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
     const auto items = ListFolder(folder, QStringLiteral("*.*"), false);
     if (items && FCopyType != ctNothing) {
         const TFolderHandle here(folder);
-        const TFolderHandle there(FPhase == phCopy ? FDest + RelativeTail(FSource, folder)
+        TFolderHandle there(FPhase == phCopy ? FDest + RelativeTail(FSource, folder)
                                                    : FSource + RelativeTail(FDest, folder));
         for (const TFoundItem &item : *items) {
             if (StopRequested())
@@ -190,7 +190,7 @@ bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
 }
 
 void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item,
-                              const TFolderHandle &here, const TFolderHandle &there)
+                              const TFolderHandle &here, TFolderHandle &there)
 {
     if (FCopyType == ctNothing)
         return;
@@ -201,26 +201,45 @@ void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item,
     const QString full = folder + item.name;
     if (FPhase == phCopy) {
         ++FCount;
+        // The source is opened once, for the change rule and for the copy.
+        TOpenedFile source = here.Open(item.name);
+        // A destination folder that was not there when this folder's walk began
+        // holds only what this run has put there since: no need to look. Should
+        // someone else have made the file meanwhile, the copy replaces it, as it
+        // would replace any changed file.
+        const TFileFacts destFacts = there.FolderWasMissing() ? TFileFacts{}
+                                                           : there.FactsOf(item.name);
+        const bool destMissing = !destFacts.openedSize && !destFacts.dosTime;
         CopyOne(full, FDest + RelativeTail(FSource, full),
-                FileChanged(here.FactsOf(item.name), there.FactsOf(item.name)));
+                FileChanged(source.Facts(), destFacts), source, there, item.name, destMissing);
     } else if (FPhase == phCheck && FCopyType == ctReplicate) {
         ++FCount;
         CheckOne(full, FSource + RelativeTail(FDest, full), there.IsMissing(item.name));
     }
 }
 
-void TCopyPasses::CopyOne(const QString &source, const QString &dest, bool changed)
+void TCopyPasses::CopyOne(const QString &source, const QString &dest, bool changed,
+                          TOpenedFile &opened, TFolderHandle &destFolderHandle,
+                          const QString &name, bool destMissing)
 {
     if (changed) {
         const QString destFolder = dest.left(dest.lastIndexOf(u'/') + 1);
         // The files of one folder go to one destination folder: it is made (or
         // found) once, and again only after a copy into it failed.
         const bool folderReady = destFolder == FReadyFolder || ForceFolders(destFolder);
-        const bool copied = folderReady && CopyFileReplacing(source, dest, &FStop);
+        if (folderReady)
+            destFolderHandle.Reopen();  // no-op when it is open already
+        // An unreadable source is copied through its path, which fails and
+        // says why as it always did.
+        const bool copied = folderReady
+            && (opened.IsOpen() ? CopyFileReplacing(opened, destFolderHandle, name, destMissing,
+                                                    &FStop)
+                                : CopyFileReplacing(source, dest, &FStop));
         FReadyFolder = copied ? destFolder : QString();
         if (!copied)
             AddLog(UiText::sCopyFailed.arg(source, dest));
     }
+    opened.Close();
     FStatusText = UiText::sCopyingLog.arg(source, dest);
     ShowProgress();
 }

@@ -71,8 +71,12 @@ private:
     bool WalkFolder(const QString &folder, const QString &mask);
     // `here` is `folder` held open, `there` its counterpart in the other tree.
     void ProcessFile(const QString &folder, const TFoundItem &item, const TFolderHandle &here,
-                     const TFolderHandle &there);
-    void CopyOne(const QString &source, const QString &dest, bool changed);
+                     TFolderHandle &there);
+    // `opened` is the source (closed here once copied), `destFolderHandle` the
+    // destination folder, `name` the file's name in it; `destMissing` that no
+    // destination file was found.
+    void CopyOne(const QString &source, const QString &dest, bool changed, TOpenedFile &opened,
+                 TFolderHandle &destFolderHandle, const QString &name, bool destMissing);
     void CheckOne(const QString &dest, const QString &source, bool sourceMissing);
     void DeleteOne(const QString &file);
     void DeletePass();

@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -14,6 +15,7 @@
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 bool MatchPlain(QStringView name, QStringView mask)
@@ -158,9 +160,31 @@ bool LocalTimeOf(time_t seconds, std::tm &local)
         cache.valid = quarter >= 0;
         return true;
     }
-    const time_t shifted = seconds + cache.offset;
-    if (!::gmtime_r(&shifted, &local))
-        return false;
+    // Plain calendar arithmetic instead of gmtime_r, which takes that same lock.
+    const long long shifted = static_cast<long long>(seconds) + cache.offset;
+    long long days = shifted / 86400;
+    long long secs = shifted % 86400;
+    if (secs < 0) {
+        secs += 86400;
+        --days;
+    }
+    // Civil date from a day count since 1970-01-01 (proleptic Gregorian, eras
+    // of 400 years starting on 1 March).
+    days += 719468;
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const long long dayOfEra = days - era * 146097;
+    const long long yearOfEra
+        = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const long long monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const long long month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
+    local = std::tm{};
+    local.tm_year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0) - 1900);
+    local.tm_mon = static_cast<int>(month - 1);
+    local.tm_mday = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    local.tm_hour = static_cast<int>(secs / 3600);
+    local.tm_min = static_cast<int>(secs / 60 % 60);
+    local.tm_sec = static_cast<int>(secs % 60);
     return true;
 }
 
@@ -220,13 +244,79 @@ TFileFacts FileFactsOf(const QString &path)
     return FactsAt(AT_FDCWD, Native(path).constData());
 }
 
+TOpenedFile::~TOpenedFile()
+{
+    Close();
+}
+
+TOpenedFile::TOpenedFile(TOpenedFile &&other) noexcept
+{
+    *this = std::move(other);
+}
+
+TOpenedFile &TOpenedFile::operator=(TOpenedFile &&other) noexcept
+{
+    if (this != &other) {
+        Close();
+        FFd = std::exchange(other.FFd, -1);
+        FRegular = other.FRegular;
+        FSize = other.FSize;
+        FMode = other.FMode;
+        FTimes[0] = other.FTimes[0];
+        FTimes[1] = other.FTimes[1];
+        FFacts = other.FFacts;
+    }
+    return *this;
+}
+
+void TOpenedFile::Close()
+{
+    if (FFd >= 0)
+        ::close(std::exchange(FFd, -1));
+}
+
 TFolderHandle::TFolderHandle(const QString &folder)
     : FFolder(folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/')
 {
     // O_PATH needs no read right on the folder itself, just like the lookups
     // through it that the path functions make.
-    if (!folder.isEmpty())
-        FFd = ::open(Native(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (!folder.isEmpty()) {
+        const QByteArray native = Native(FFolder);
+        FFd = ::open(native.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        FWasMissing = FFd < 0 && (errno == ENOENT || errno == ENOTDIR);
+    }
+}
+
+bool TFolderHandle::Reopen()
+{
+    if (FFd >= 0 || FFolder.isEmpty())
+        return FFd >= 0;
+    FFd = ::open(Native(FFolder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return FFd >= 0;
+}
+
+TOpenedFile TFolderHandle::Open(const QString &name) const
+{
+    TOpenedFile file;
+    const QByteArray native = Native(FFd < 0 ? FFolder + name : name);
+    const int dirFd = FFd < 0 ? AT_FDCWD : FFd;
+    struct stat st;
+    FdCloser fd(::openat(dirFd, native.constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() >= 0 && ::fstat(fd.Get(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode))
+            file.FFacts.openedSize = static_cast<qint64>(st.st_size);
+        file.FFacts.dosTime = DosDateTimeOfStat(st);
+        file.FRegular = S_ISREG(st.st_mode);
+        file.FSize = static_cast<qint64>(st.st_size);
+        file.FMode = st.st_mode & 07777;
+        file.FTimes[0] = st.st_atim;
+        file.FTimes[1] = st.st_mtim;
+        file.FFd = fd.Release();
+    } else if (fd.Get() < 0 && errno != ENOENT && errno != ENOTDIR
+               && ::fstatat(dirFd, native.constData(), &st, 0) == 0) {
+        file.FFacts.dosTime = DosDateTimeOfStat(st);
+    }
+    return file;
 }
 
 TFolderHandle::~TFolderHandle()
@@ -287,89 +377,273 @@ bool ForceFolders(const QString &path)
     return dir.mkpath(path) && QFileInfo(path).isDir();
 }
 
-bool CopyFileReplacing(const QString &source, const QString &target,
-                       const std::atomic<bool> *stop, QString *error)
-{
-    auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    FdCloser in(::open(Native(source).constData(), O_RDONLY | O_CLOEXEC));
-    if (in.Get() < 0)
-        return fail(ErrnoText(errno));
-    struct stat st;
-    if (::fstat(in.Get(), &st) != 0)
-        return fail(ErrnoText(errno));
-    if (!S_ISREG(st.st_mode))
-        return fail(QStringLiteral("not a regular file"));
+namespace {
+std::atomic<bool> gUnnamedTemporaries{true};
 
-    const qsizetype slash = target.lastIndexOf(u'/');
-    const QString folder = slash >= 0 ? target.left(slash + 1) : QString();
-    const QString base = target.mid(slash + 1);
-    QByteArray tempPath;
-    int outFd = -1;
-    for (int attempt = 0; attempt < 16 && outFd < 0; ++attempt) {
-        tempPath = Native(folder + u'.' + base + QStringLiteral(".vantor-")
-                          + QString::number(QRandomGenerator::global()->generate(), 36));
-        outFd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (outFd < 0 && errno != EEXIST)
-            break;
+// Where a copy goes: `name` relative to `dirFd`, which is the open target
+// folder, or AT_FDCWD with the folder's path in `name` and `prefix`.
+struct TTargetPlace {
+    int dirFd = AT_FDCWD;
+    QByteArray prefix;   // folder part of `name` ("" when dirFd is the folder)
+    QByteArray base;     // the target's own name
+    QByteArray Name() const { return prefix + base; }
+    QByteArray TempName() const
+    {
+        return prefix + '.' + base + ".vantor-"
+            + QByteArray::number(QRandomGenerator::global()->generate(), 36);
     }
-    if (outFd < 0)
-        return fail(ErrnoText(errno));
-    FdCloser out(outFd);
-    auto abandon = [&](const QString &why) {
-        ::close(out.Release());
-        ::unlink(tempPath.constData());
-        return fail(why);
-    };
+    const char *Folder() const { return prefix.isEmpty() ? "." : prefix.constData(); }
+};
 
-    // The kernel copies (and may share extents); sendfile is the fallback for
-    // file systems where copy_file_range cannot work.
+struct TSourceFacts {
+    int fd;
+    qint64 size;
+    quint32 mode;
+    std::timespec times[2];
+};
+
+// Contents from the start of `source` into `outFd`. The kernel copies (and may
+// share extents); sendfile is the fallback for file systems where
+// copy_file_range cannot work. Explicit offsets keep `source`'s own position
+// untouched, so the same open file can be copied again.
+bool CopyContents(const TSourceFacts &source, int outFd, const std::atomic<bool> *stop,
+                  QString *why)
+{
     constexpr size_t kChunk = size_t(8) << 20;
     bool useSendfile = false;
     off_t done = 0;
-    while (done < st.st_size) {
-        if (stop && stop->load())
-            return abandon(QStringLiteral("stopped"));
-        const size_t want = size_t(std::min<off_t>(st.st_size - done, off_t(kChunk)));
+    while (done < source.size) {
+        if (stop && stop->load()) {
+            *why = QStringLiteral("stopped");
+            return false;
+        }
+        const size_t want = size_t(std::min<off_t>(source.size - done, off_t(kChunk)));
+        off_t inOffset = done;
         ssize_t n;
         if (!useSendfile) {
-            n = ::copy_file_range(in.Get(), nullptr, out.Get(), nullptr, want, 0);
+            n = ::copy_file_range(source.fd, &inOffset, outFd, nullptr, want, 0);
             if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS
                           || errno == EOPNOTSUPP || errno == EBADF)) {
                 useSendfile = true;
                 continue;
             }
         } else {
-            n = ::sendfile(out.Get(), in.Get(), nullptr, want);
+            n = ::sendfile(outFd, source.fd, &inOffset, want);
         }
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return abandon(ErrnoText(errno));
+            *why = ErrnoText(errno);
+            return false;
         }
         if (n == 0)
             break;  // the source shrank while we copied; take what is there
         done += n;
     }
-    if (stop && stop->load())
-        return abandon(QStringLiteral("stopped"));
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::fchmod(out.Get(), st.st_mode & 07777) != 0 || ::futimens(out.Get(), times) != 0)
-        return abandon(ErrnoText(errno));
-    if (::close(out.Release()) != 0) {
-        const int saved = errno;
-        ::unlink(tempPath.constData());
-        return fail(ErrnoText(saved));
-    }
-    if (::rename(tempPath.constData(), Native(target).constData()) != 0) {
-        const int saved = errno;
-        ::unlink(tempPath.constData());
-        return fail(ErrnoText(saved));
+    if (stop && stop->load()) {
+        *why = QStringLiteral("stopped");
+        return false;
     }
     return true;
+}
+
+bool SetModeAndTimes(const TSourceFacts &source, int outFd, QString *why)
+{
+    if (::fchmod(outFd, source.mode) != 0 || ::futimens(outFd, source.times) != 0) {
+        *why = ErrnoText(errno);
+        return false;
+    }
+    return true;
+}
+
+// Set once linking by the descriptor itself has been refused: it needs a
+// capability (CAP_DAC_READ_SEARCH) that a normal user's process lacks.
+std::atomic<bool> gLinkByFdRefused{false};
+
+// Gives the unnamed file `fd` the name `name` in the place's folder; 0 or the
+// error number.
+int LinkUnnamed(int fd, const TTargetPlace &place, const QByteArray &name)
+{
+    if (!gLinkByFdRefused.load(std::memory_order_relaxed)) {
+        // Spares the walk through /proc where it is allowed.
+        if (::linkat(fd, "", place.dirFd, name.constData(), AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT && errno != EPERM)
+            return errno;
+        gLinkByFdRefused.store(true, std::memory_order_relaxed);
+    }
+    char procPath[40];
+    std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, procPath, place.dirFd, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    return errno;
+}
+
+// Renames the complete, closed temporary `temp` over the target; the
+// temporary is gone afterwards whatever happens.
+bool RenameIntoPlace(const TTargetPlace &place, const QByteArray &temp, QString *why)
+{
+    if (::renameat(place.dirFd, temp.constData(), place.dirFd, place.Name().constData()) == 0)
+        return true;
+    *why = ErrnoText(errno);
+    ::unlinkat(place.dirFd, temp.constData(), 0);
+    return false;
+}
+
+enum class TUnnamedResult { Done, Failed, NotPossible };
+
+// The copy into a new target through an unnamed file. NotPossible (with
+// nothing left behind) when the file system has no unnamed files or they
+// cannot be linked here; the caller then uses a named temporary.
+TUnnamedResult CopyUnnamed(const TSourceFacts &source, const TTargetPlace &place,
+                           const std::atomic<bool> *stop, QString *why)
+{
+    const int outFd = ::openat(place.dirFd, place.Folder(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                               0600);
+    if (outFd < 0)
+        return TUnnamedResult::NotPossible;  // any reason: the named path finds its own
+    FdCloser out(outFd);
+    // Closing the unnamed file throws it away: nothing to clean up on failure.
+    if (!CopyContents(source, out.Get(), stop, why) || !SetModeAndTimes(source, out.Get(), why))
+        return TUnnamedResult::Failed;
+
+    int linkError = LinkUnnamed(out.Get(), place, place.Name());
+    if (linkError == 0) {
+        if (::close(out.Release()) != 0) {
+            // The contents may not have made it to the disk: no target then.
+            *why = ErrnoText(errno);
+            ::unlinkat(place.dirFd, place.Name().constData(), 0);
+            return TUnnamedResult::Failed;
+        }
+        return TUnnamedResult::Done;
+    }
+    if (linkError != EEXIST)
+        return TUnnamedResult::NotPossible;
+
+    // The target came into being meanwhile: name the finished file and
+    // rename it over the target, as for any replacement.
+    QByteArray temp;
+    for (int attempt = 0; attempt < 16 && linkError == EEXIST; ++attempt) {
+        temp = place.TempName();
+        linkError = LinkUnnamed(out.Get(), place, temp);
+    }
+    if (linkError != 0) {
+        *why = ErrnoText(linkError);
+        return TUnnamedResult::Failed;
+    }
+    if (::close(out.Release()) != 0) {
+        *why = ErrnoText(errno);
+        ::unlinkat(place.dirFd, temp.constData(), 0);
+        return TUnnamedResult::Failed;
+    }
+    return RenameIntoPlace(place, temp, why) ? TUnnamedResult::Done : TUnnamedResult::Failed;
+}
+
+bool CopyNamed(const TSourceFacts &source, const TTargetPlace &place,
+               const std::atomic<bool> *stop, QString *why)
+{
+    QByteArray temp;
+    int outFd = -1;
+    for (int attempt = 0; attempt < 16 && outFd < 0; ++attempt) {
+        temp = place.TempName();
+        outFd = ::openat(place.dirFd, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                         0600);
+        if (outFd < 0 && errno != EEXIST)
+            break;
+    }
+    if (outFd < 0) {
+        *why = ErrnoText(errno);
+        return false;
+    }
+    FdCloser out(outFd);
+    if (!CopyContents(source, out.Get(), stop, why) || !SetModeAndTimes(source, out.Get(), why)) {
+        ::close(out.Release());
+        ::unlinkat(place.dirFd, temp.constData(), 0);
+        return false;
+    }
+    if (::close(out.Release()) != 0) {
+        *why = ErrnoText(errno);
+        ::unlinkat(place.dirFd, temp.constData(), 0);
+        return false;
+    }
+    return RenameIntoPlace(place, temp, why);
+}
+
+bool CopyTo(const TSourceFacts &source, const TTargetPlace &place, bool targetMissing,
+            const std::atomic<bool> *stop, QString *error)
+{
+    QString why;
+    bool copied = false;
+    TUnnamedResult unnamed = TUnnamedResult::NotPossible;
+    if (targetMissing && gUnnamedTemporaries.load(std::memory_order_relaxed))
+        unnamed = CopyUnnamed(source, place, stop, &why);
+    if (unnamed == TUnnamedResult::NotPossible)
+        copied = CopyNamed(source, place, stop, &why);
+    else
+        copied = unnamed == TUnnamedResult::Done;
+    if (!copied && error)
+        *error = why;
+    return copied;
+}
+
+TTargetPlace PlaceOfPath(const QString &target)
+{
+    const qsizetype slash = target.lastIndexOf(u'/');
+    TTargetPlace place;
+    place.prefix = Native(target.left(slash + 1));
+    place.base = Native(target.mid(slash + 1));
+    return place;
+}
+} // namespace
+
+void UseUnnamedTemporaries(bool on)
+{
+    gUnnamedTemporaries.store(on);
+}
+
+bool CopyFileReplacing(const QString &source, const QString &target,
+                       const std::atomic<bool> *stop, QString *error)
+{
+    FdCloser in(::open(Native(source).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (in.Get() < 0 || ::fstat(in.Get(), &st) != 0) {
+        if (error)
+            *error = ErrnoText(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        if (error)
+            *error = QStringLiteral("not a regular file");
+        return false;
+    }
+    const TSourceFacts facts{in.Get(), static_cast<qint64>(st.st_size), st.st_mode & 07777,
+                             {st.st_atim, st.st_mtim}};
+    const TTargetPlace place = PlaceOfPath(target);
+    struct stat existing;
+    const bool missing = ::lstat(place.Name().constData(), &existing) != 0 && errno == ENOENT;
+    return CopyTo(facts, place, missing, stop, error);
+}
+
+bool CopyFileReplacing(const TOpenedFile &source, const TFolderHandle &folder,
+                       const QString &name, bool targetMissing,
+                       const std::atomic<bool> *stop, QString *error)
+{
+    if (!source.IsOpen() || !source.FRegular) {
+        if (error)
+            *error = source.IsOpen() ? QStringLiteral("not a regular file")
+                                     : QStringLiteral("source could not be opened");
+        return false;
+    }
+    const TSourceFacts facts{source.FFd, source.FSize, source.FMode,
+                             {source.FTimes[0], source.FTimes[1]}};
+    TTargetPlace place;
+    if (folder.FFd >= 0) {
+        place.dirFd = folder.FFd;
+        place.base = Native(name);
+    } else {
+        place = PlaceOfPath(folder.FFolder + name);
+    }
+    return CopyTo(facts, place, targetMissing, stop, error);
 }
 
 bool DeleteFileAt(const QString &path)

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 #include <atomic>
+#include <ctime>
 #include <optional>
 #include <sys/types.h>
 
@@ -56,6 +57,34 @@ struct TFileFacts {
 };
 TFileFacts FileFactsOf(const QString &path);
 
+// A file opened for reading once, for the change rule and the copy that may
+// follow it. Facts() answers what FileFactsOf answers for the same path; when
+// the file could not be opened it is not open and only its facts are known.
+class TOpenedFile {
+public:
+    TOpenedFile() = default;
+    ~TOpenedFile();
+    TOpenedFile(TOpenedFile &&other) noexcept;
+    TOpenedFile &operator=(TOpenedFile &&other) noexcept;
+    TOpenedFile(const TOpenedFile &) = delete;
+    TOpenedFile &operator=(const TOpenedFile &) = delete;
+
+    bool IsOpen() const { return FFd >= 0; }
+    const TFileFacts &Facts() const { return FFacts; }
+    void Close();
+
+private:
+    friend class TFolderHandle;
+    friend bool CopyFileReplacing(const TOpenedFile &, const class TFolderHandle &,
+                                  const QString &, bool, const std::atomic<bool> *, QString *);
+    int FFd = -1;
+    bool FRegular = false;
+    qint64 FSize = 0;
+    quint32 FMode = 0;              // permission bits
+    std::timespec FTimes[2] = {};   // access, modification
+    TFileFacts FFacts;
+};
+
 // A folder held open to look at many of its items by name, sparing a walk of
 // the whole path for each. Answers exactly what the path functions answer for
 // `folder` + name; when the folder could not be opened (it may not exist yet,
@@ -69,10 +98,23 @@ public:
 
     TFileFacts FactsOf(const QString &name) const;   // as FileFactsOf
     bool IsMissing(const QString &name) const;       // as FileIsMissing
+    // Opens the item for reading; see TOpenedFile.
+    TOpenedFile Open(const QString &name) const;
+
+    // True when the folder itself was not there (ENOENT, ENOTDIR) when the
+    // handle was made; Reopen leaves it as it was.
+    bool FolderWasMissing() const { return FWasMissing; }
+    // Tries again to open the folder, for one that has been made since.
+    // Returns whether it is open now.
+    bool Reopen();
+    const QString &Folder() const { return FFolder; }
 
 private:
+    friend bool CopyFileReplacing(const TOpenedFile &, const TFolderHandle &, const QString &,
+                                  bool, const std::atomic<bool> *, QString *);
     QString FFolder;   // with its trailing "/"
     int FFd = -1;
+    bool FWasMissing = false;
 };
 
 // DOS date-time to the day count of OleDateTime.h; 0 for an impossible value.
@@ -96,6 +138,20 @@ bool ForceFolders(const QString &path);
 // `error` (when given) receives the reason.
 bool CopyFileReplacing(const QString &source, const QString &target,
                        const std::atomic<bool> *stop = nullptr, QString *error = nullptr);
+// The same copy from a source already opened into the item `name` of an open
+// folder. `targetMissing` says the caller found no target: the new file is
+// then written unnamed in the folder (O_TMPFILE) and linked into place only
+// when complete, so not even a crash leaves a temporary name behind. It is a
+// hint only: a target that exists after all is replaced as above. A source
+// that is not open fails (with the reason that it could not be opened).
+bool CopyFileReplacing(const TOpenedFile &source, const TFolderHandle &folder,
+                       const QString &name, bool targetMissing,
+                       const std::atomic<bool> *stop = nullptr, QString *error = nullptr);
+
+// Whether new targets may be written as unnamed files at all (on by default;
+// where the file system has none the copy falls back to a named temporary by
+// itself). Any thread; it takes effect for copies that start afterwards.
+void UseUnnamedTemporaries(bool on);
 
 // Deletes one file (never a folder). True on success.
 bool DeleteFileAt(const QString &path);

@@ -22,6 +22,8 @@
 #include <QTreeView>
 #include <algorithm>
 #include <exception>
+#include <utility>
+#include <vector>
 
 #include "LocaleFormats.h"
 #include "ut_Dialogs.h"
@@ -56,6 +58,55 @@ protected:
     }
 };
 
+// The entry list's view. A run rewrites its row's Status and Processed files
+// texts for every file it handles, thousands of times a second. The tree view
+// would measure the whole row (every column's text laid out) for each such
+// change, and for the first row it does so even with uniform row heights.
+// Rows here are one line each and only the first column has an image or check
+// mark, so a text change in another column cannot change a row's height: such
+// a change only needs its cell repainted. Those repaints are gathered and
+// asked for once per turn of the event loop, which is as often as the window
+// can paint anyway; every other change goes to the tree view as it comes.
+class TEntryListView : public QTreeView
+{
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QList<int> &roles) override
+    {
+        const bool textOnly = roles.size() == 1 && roles.constFirst() == Qt::DisplayRole;
+        if (!textOnly || topLeft != bottomRight || !topLeft.isValid() || topLeft.parent() != rootIndex()
+            || topLeft.column() == ecSource || wordWrap()) {
+            QTreeView::dataChanged(topLeft, bottomRight, roles);
+            return;
+        }
+        const std::pair<int, int> cell{topLeft.row(), topLeft.column()};
+        if (std::find(FChangedCells.begin(), FChangedCells.end(), cell) != FChangedCells.end())
+            return;
+        FChangedCells.push_back(cell);
+        if (FChangedCells.size() == 1)
+            QMetaObject::invokeMethod(this, [this] { RepaintChangedCells(); }, Qt::QueuedConnection);
+    }
+
+private:
+    void RepaintChangedCells()
+    {
+        const std::vector<std::pair<int, int>> cells = std::move(FChangedCells);
+        FChangedCells.clear();
+        for (const auto &[row, column] : cells) {
+            // A row removed meanwhile needs nothing: removing it laid out and
+            // repainted the whole list.
+            const QModelIndex at = model() ? model()->index(row, column, rootIndex()) : QModelIndex();
+            if (at.isValid())
+                QAbstractItemView::dataChanged(at, at, {Qt::DisplayRole});
+        }
+    }
+
+    std::vector<std::pair<int, int>> FChangedCells;   // (row, column), each once
+};
+
 QAction *MakeAction(QObject *parent, const char *name, const QString &text, int image = -1)
 {
     auto *action = new QAction(text, parent);
@@ -85,7 +136,7 @@ TformMain::TformMain(QWidget *parent)
     BuildMenus();
     BuildToolBar();
 
-    lvMain = new QTreeView;
+    lvMain = new TEntryListView;
     lvMain->setObjectName(u"lvMain"_s);
     lvMain->setProperty("helpContext", 1);
     lvMain->setModel(FEntries);

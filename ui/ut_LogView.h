@@ -4,7 +4,7 @@
 #pragma once
 
 #include <QAbstractListModel>
-#include <QListView>
+#include <QAbstractItemView>
 #include <memory>
 #include <vector>
 
@@ -55,7 +55,12 @@ private:
 
 // Read-only list of log lines; follows the end while the user has not scrolled
 // away from it. Ctrl+C copies the selected lines.
-class TLogView : public QListView
+//
+// Every line is one text line of the same height, so the view places rows by
+// arithmetic alone: taking in a new batch of lines, painting and hit-testing
+// cost the same for ten lines as for millions (a general list view lays all
+// of its rows out again whenever rows are added). It scrolls by whole lines.
+class TLogView : public QAbstractItemView
 {
     Q_OBJECT
 
@@ -66,10 +71,35 @@ public:
     void Flush() { FModel->Flush(); }
     TLogModel *LogModel() const { return FModel; }
 
+    // Height of one line in pixels.
+    int LineHeight() const;
+
+    QRect visualRect(const QModelIndex &index) const override;
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint &point) const override;
+
 protected:
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    int horizontalOffset() const override;
+    int verticalOffset() const override;
+    bool isIndexHidden(const QModelIndex &) const override { return false; }
+    void setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command) override;
+    QRegion visualRegionForSelection(const QItemSelection &selection) const override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    int RowCount() const;
+    int FirstVisibleRow() const;
+    int VisibleRows() const;        // rows that fit wholly (at least 1)
+
     TLogModel *FModel = nullptr;
     bool FFollow = true;
+    mutable int FLineHeight = 0;    // 0 = to be measured
+    int FContentWidth = 0;          // widest line painted so far
 };

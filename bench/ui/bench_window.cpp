@@ -1,7 +1,8 @@
-// bench_window: `run <src> <dst>` replicates src into dst through an entry of
-// the real main window (offscreen), started with the toolbar's run action on a
-// worker thread, the log included, and prints the seconds, the log lines and
-// the processed-files count; `log <lines>` appends that many typical lines to the window's
+// bench_window: `run <src> <dst> [earlier]` replicates src into dst through an
+// entry of the real main window (offscreen), started with the toolbar's run
+// action on a worker thread, the log included (holding `earlier` lines before
+// the run, as after a long session), and prints the seconds, the run's log
+// lines and the processed-files count; `log <lines>` appends that many typical lines to the window's
 // log and prints the cost per line and the memory the log holds.
 #include <QApplication>
 #include <QElapsedTimer>
@@ -40,7 +41,15 @@ int main(int argc, char *argv[])
     w.show();
     QApplication::processEvents();
 
-    if (args.value(1) == u"run"_s && args.size() == 4) {
+    if (args.value(1) == u"run"_s && (args.size() == 4 || args.size() == 5)) {
+        // An optional count of lines already in the log, as after a long session.
+        const long earlier = args.value(4).toLong();
+        for (long i = 0; i < earlier; ++i)
+            w.AddLog(u"Copying: /tmp/vantor-bench/earlier/d%1/file%2.dat > /tmp/vantor-bench/backup/d%1/file%2.dat"_s
+                         .arg(i % 10)
+                         .arg(i % 250, 3, 10, QLatin1Char('0')));
+        w.memo->Flush();
+        QApplication::processEvents();
         TDataObject *entry = w.AddEntryRow(args.at(2), args.at(3), u"*.*"_s, false, skNone, 0, 0, QString(),
                                            QString(), ctReplicate);
         // As a user runs it: the row selected, the toolbar's run action. The run
@@ -63,7 +72,7 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "run did not end with Done\n");
             return 1;
         }
-        std::printf("%.3f %lld %s\n", seconds, static_cast<long long>(w.memo->LogModel()->LineCount()),
+        std::printf("%.3f %lld %s\n", seconds, static_cast<long long>(w.memo->LogModel()->LineCount() - earlier),
                     qPrintable(w.EntryList().Text(0, ecProcessed)));
         return 0;
     }

@@ -1,6 +1,8 @@
 // Tests of listing by mask, file facts and the replacing copy, on real folders.
 #include <QTest>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include "FileSystem.h"
 #include "OleDateTime.h"
 #include "../engine/TestFolders.h"
@@ -14,9 +16,14 @@ private slots:
     void listing();
     void fileFacts();
     void dosTimesAcrossZoneChanges();
+    void dosTimesAtCalendarEdges();
     void copyCarriesContentsModeAndTime();
     void copyFailureKeepsOldTarget_data();
     void copyFailureKeepsOldTarget();
+    void copyFromOpenedFile_data();
+    void copyFromOpenedFile();
+    void failedNewCopyLeavesNothing_data();
+    void failedNewCopyLeavesNothing();
 };
 
 void tst_FileSystem::masks_data()
@@ -108,6 +115,43 @@ void tst_FileSystem::dosTimesAcrossZoneChanges()
         QCOMPARE(read.date(), c.date);
         QCOMPARE(read.time(), c.local);
         QCOMPARE(FileFactsOf(file).dosTime, dos);
+    }
+}
+
+void tst_FileSystem::dosTimesAtCalendarEdges()
+{
+    // Each pair lies in one quarter hour: the first time is converted by the C
+    // library, the second from the offset found for the first.
+    TestFolders f;
+    const QDateTime edges[] = {
+        QDateTime(QDate(2024, 2, 28), QTime(23, 59, 58)),
+        QDateTime(QDate(2024, 2, 29), QTime(23, 59, 58)),
+        QDateTime(QDate(2023, 2, 28), QTime(23, 59, 58)),
+        QDateTime(QDate(2000, 2, 29), QTime(12, 0, 0)),
+        QDateTime(QDate(2100, 2, 28), QTime(23, 59, 58)),
+        QDateTime(QDate(2023, 12, 31), QTime(23, 59, 58)),
+        QDateTime(QDate(1980, 1, 1), QTime(0, 14, 58)),
+        QDateTime(QDate(2107, 12, 31), QTime(23, 59, 58)),
+        QDateTime(QDate(2024, 4, 30), QTime(23, 59, 58)),
+    };
+    int i = 0;
+    for (const QDateTime &edge : edges) {
+        for (const QDateTime &when : {edge.addSecs(-10), edge}) {
+            const QString file = f.createFile(QString::number(i++), "x", when);
+            const auto dos = DosDateTimeOfFile(file);
+            QVERIFY2(dos, qPrintable(when.toString(Qt::ISODate)));
+            QCOMPARE(DateTimeFromOle(DosDateTimeToOle(*dos)), when);
+        }
+        // The next second: another day, month or year.
+        const QDateTime next = edge.addSecs(2);
+        const QString file = f.createFile(QString::number(i++), "x", next);
+        const auto dos = DosDateTimeOfFile(file);
+        if (next.date().year() > 2107) {
+            QVERIFY(!dos);
+            continue;
+        }
+        QVERIFY(dos);
+        QCOMPARE(DateTimeFromOle(DosDateTimeToOle(*dos)), next);
     }
 }
 
@@ -210,6 +254,130 @@ void tst_FileSystem::copyFailureKeepsOldTarget()
         ? QStringList{u"a.txt"_qs, u"a.txt.d"_qs} : QStringList{u"a.txt"_qs};
     QCOMPARE(QDir(f.path(u"dst"_qs)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              expected);
+}
+
+namespace {
+QStringList EntriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                  | QDir::NoDotAndDotDot);
+}
+
+// Whether the folder's file system can hold unnamed files at all.
+bool HasUnnamedFiles(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY, 0600);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+struct TUnnamedSwitch {
+    explicit TUnnamedSwitch(bool on) { UseUnnamedTemporaries(on); }
+    ~TUnnamedSwitch() { UseUnnamedTemporaries(true); }
+};
+} // namespace
+
+void tst_FileSystem::copyFromOpenedFile_data()
+{
+    // unnamed: new targets may be unnamed files; exists: a target is there
+    // already; hint: what the caller says it found.
+    QTest::addColumn<bool>("unnamed");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("hint");
+    QTest::newRow("new target, unnamed file") << true << false << true;
+    QTest::newRow("new target, named temporary") << false << false << true;
+    QTest::newRow("target there after all") << true << true << true;
+    QTest::newRow("target replaced") << true << true << false;
+    QTest::newRow("no target, none expected") << true << false << false;
+}
+
+void tst_FileSystem::copyFromOpenedFile()
+{
+    QFETCH(bool, unnamed);
+    QFETCH(bool, exists);
+    QFETCH(bool, hint);
+    TestFolders f;
+    const QString dstFolder = f.createDir(u"dst"_qs);
+    if (unnamed && !HasUnnamedFiles(dstFolder))
+        QSKIP("the test folder's file system has no unnamed files");
+    const TUnnamedSwitch unnamedSwitch(unnamed);
+    const QDateTime mtime(QDate(2022, 8, 9), QTime(10, 11, 12, 500));
+    const QByteArray data(70000, 'n');
+    const QString src = f.createFile(u"src/a.bin"_qs, data, mtime);
+    // Read-only with a group bit: neither what open gives nor what a umask leaves.
+    ::chmod(QFile::encodeName(src).constData(), 0454);
+    if (exists)
+        f.createFile(u"dst/a.bin"_qs, "old contents");
+
+    const TFolderHandle srcFolder(f.path(u"src"_qs));
+    TOpenedFile opened = srcFolder.Open(u"a.bin"_qs);
+    QVERIFY(opened.IsOpen());
+    QCOMPARE(opened.Facts().openedSize, std::optional<qint64>(data.size()));
+    const TFolderHandle folder(dstFolder);
+    QString error;
+    QVERIFY2(CopyFileReplacing(opened, folder, u"a.bin"_qs, hint, nullptr, &error),
+             qPrintable(error));
+    const QString dst = f.path(u"dst/a.bin"_qs);
+    QCOMPARE(TestFolders::read(dst), data);
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(dst).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, 0454u);
+    QCOMPARE(st.st_nlink, nlink_t(1));
+    QCOMPARE(QFileInfo(dst).lastModified(), mtime);
+    QCOMPARE(EntriesOf(dstFolder), QStringList{u"a.bin"_qs});
+
+    // The same open source copies again, from its start, over the new copy.
+    QVERIFY(CopyFileReplacing(opened, folder, u"a.bin"_qs, false));
+    QCOMPARE(TestFolders::read(dst), data);
+    QCOMPARE(EntriesOf(dstFolder), QStringList{u"a.bin"_qs});
+}
+
+void tst_FileSystem::failedNewCopyLeavesNothing_data()
+{
+    QTest::addColumn<bool>("unnamed");
+    QTest::addColumn<QString>("why");
+    for (const bool unnamed : {true, false}) {
+        const char *kind = unnamed ? "unnamed" : "named";
+        QTest::addRow("%s, stopped", kind) << unnamed << u"stopped"_qs;
+        QTest::addRow("%s, read-only folder", kind) << unnamed << u"readonly"_qs;
+        QTest::addRow("%s, folder in the way", kind) << unnamed << u"folder"_qs;
+        QTest::addRow("%s, folder gone", kind) << unnamed << u"gone"_qs;
+    }
+}
+
+void tst_FileSystem::failedNewCopyLeavesNothing()
+{
+    QFETCH(bool, unnamed);
+    QFETCH(QString, why);
+    TestFolders f;
+    const QString dstFolder = f.createDir(u"dst"_qs);
+    if (unnamed && !HasUnnamedFiles(dstFolder))
+        QSKIP("the test folder's file system has no unnamed files");
+    const TUnnamedSwitch unnamedSwitch(unnamed);
+    f.createFile(u"src/a.txt"_qs, "new contents");
+    const TFolderHandle srcFolder(f.path(u"src"_qs));
+    TOpenedFile opened = srcFolder.Open(u"a.txt"_qs);
+    const TFolderHandle folder(dstFolder);
+    std::atomic<bool> stop{why == u"stopped"};
+    if (why == u"readonly")
+        QFile::setPermissions(dstFolder, QFile::ReadOwner | QFile::ExeOwner);
+    else if (why == u"folder")
+        f.createDir(u"dst/a.txt/inside"_qs);  // the caller did not see it coming
+    else if (why == u"gone")
+        QVERIFY(QDir(dstFolder).removeRecursively());
+
+    QString error;
+    QVERIFY(!CopyFileReplacing(opened, folder, u"a.txt"_qs, true, &stop, &error));
+    QVERIFY(!error.isEmpty());
+    QFile::setPermissions(dstFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QStringList expected = why == u"folder" ? QStringList{u"a.txt"_qs} : QStringList();
+    QCOMPARE(EntriesOf(dstFolder), expected);
+    if (why == u"folder")
+        QCOMPARE(EntriesOf(f.path(u"dst/a.txt"_qs)), QStringList{u"inside"_qs});
+    // A source that could not be opened is refused, not copied.
+    QVERIFY(!CopyFileReplacing(srcFolder.Open(u"none"_qs), folder, u"a.txt"_qs, true));
 }
 
 QTEST_GUILESS_MAIN(tst_FileSystem)

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -24,6 +25,22 @@
 #include "ut_classes.h"
 
 using namespace Qt::StringLiterals;
+
+// Collects the regions painted on a widget.
+class TPaintRecorder : public QObject
+{
+public:
+    explicit TPaintRecorder(QRegion *painted) : FPainted(painted) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            *FPainted += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+
+private:
+    QRegion *FPainted;
+};
 
 class tst_frm_Main : public QObject
 {
@@ -347,6 +364,46 @@ private slots:
         }
         w.miShow->trigger();
         QTRY_VERIFY(w.isVisible() && !w.isMinimized());
+    }
+
+    // A run rewrites the Status and Processed files cells for every file; the
+    // view gathers those changes and repaints each changed cell once, without
+    // measuring the row again. Every changed cell of a turn must be repainted,
+    // on the first row as on any other, and a row removed before the repaint
+    // is simply left out.
+    void rowTextChangesRepaintTheirCells()
+    {
+        TformMain w;
+        for (int i = 0; i < 3; ++i)
+            Add(w, u"/data%1/"_s.arg(i), u"/backup%1/"_s.arg(i));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        TEntryList &list = w.EntryList();
+        QRegion painted;
+        TPaintRecorder recorder(&painted);
+        w.lvMain->viewport()->installEventFilter(&recorder);
+        QApplication::processEvents();
+        painted = QRegion();
+        for (int count = 1; count <= 3; ++count)
+            for (int row : {0, 1, 2}) {
+                list.SetText(row, ecProcessed, QString::number(count));
+                list.SetText(row, ecStatus, count == 3 ? u"Checking.."_s : u"Copying.."_s);
+            }
+        for (int row : {0, 1, 2})
+            for (int column : {int(ecStatus), int(ecProcessed)}) {
+                const QRect cell = w.lvMain->visualRect(list.index(row, column));
+                QVERIFY(!cell.isEmpty());
+                QTRY_VERIFY2(painted.contains(cell), qPrintable(u"row %1 column %2"_s.arg(row).arg(column)));
+            }
+        // Nothing else of the list needed repainting.
+        QVERIFY(!painted.contains(w.lvMain->visualRect(list.index(0, ecSchedule))));
+
+        list.SetText(2, ecProcessed, u"4"_s);
+        list.SetText(1, ecProcessed, u"4"_s);
+        list.RemoveRow(2);
+        QTRY_COMPARE(w.lvMain->model()->rowCount(), 2);
+        QApplication::processEvents();
+        QCOMPARE(list.Text(1, ecProcessed), u"4"_s);
     }
 
     void logKeepsEveryLine()
