@@ -1,6 +1,8 @@
 // ut_General: row and log texts built from the locale's formats.
 #include "ut_General.h"
 
+#include <limits>
+
 #include <QLocale>
 
 #include "LocaleFormats.h"
@@ -56,22 +58,40 @@ QString GeneralNumberText(double value)
 QString LogTimeStamp()
 {
     // Every handled file logs a line, so the stamp of the current second is
-    // kept instead of formatting date and time again for each of them.
+    // kept instead of formatting date and time again for each of them. With the
+    // system clock the second is told from the epoch count alone: a local
+    // QDateTime costs a time-zone lookup (a stat of /etc/localtime) each time.
     struct TStampCache {
+        qint64 epochSecond = std::numeric_limits<qint64>::min();
         QDate date;
         int second = -1;
         QString localeName;
         QString text;
     };
     thread_local TStampCache cache;
+    const QLocale locale;
+    const QString localeName = locale.name();
+    if (CurrentDateTimeIsSystemClock()) {
+        const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+        const qint64 epochSecond = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+        if (epochSecond == cache.epochSecond && localeName == cache.localeName)
+            return cache.text;
+        const QDateTime now = QDateTime::fromMSecsSinceEpoch(epochSecond * 1000);
+        cache.epochSecond = epochSecond;
+        cache.date = QDate();
+        cache.second = -1;
+        cache.localeName = localeName;
+        cache.text = FormatShortDate(now.date(), locale) + u' ' + FormatLongTime(now.time(), locale);
+        return cache.text;
+    }
     const QDateTime now = CurrentDateTime();
     const QDate date = now.date();
     const int second = now.time().msecsSinceStartOfDay() / 1000;
-    const QLocale locale;
-    if (cache.second != second || cache.date != date || cache.localeName != locale.name()) {
+    if (cache.second != second || cache.date != date || cache.localeName != localeName) {
+        cache.epochSecond = std::numeric_limits<qint64>::min();
         cache.date = date;
         cache.second = second;
-        cache.localeName = locale.name();
+        cache.localeName = localeName;
         cache.text = FormatShortDate(date, locale) + u' ' + FormatLongTime(now.time(), locale);
     }
     return cache.text;

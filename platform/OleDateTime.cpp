@@ -68,6 +68,12 @@ QDateTime CurrentDateTime()
     return source ? source() : QDateTime::currentDateTime();
 }
 
+bool CurrentDateTimeIsSystemClock()
+{
+    QMutexLocker locker(&SourceLock());
+    return !Source();
+}
+
 TDateTime CurrentOle()
 {
     return OleFromDateTime(CurrentDateTime());

@@ -29,3 +29,7 @@ TDateTime CurrentOle();
 // function restores the system clock. Returns the source that was in place.
 using DateTimeSource = std::function<QDateTime()>;
 DateTimeSource SetCurrentDateTimeSource(DateTimeSource source);
+
+// True while no test has set a source: callers may then key caches on the cheap
+// QDateTime::currentMSecsSinceEpoch(), which needs no time-zone lookup.
+bool CurrentDateTimeIsSystemClock();

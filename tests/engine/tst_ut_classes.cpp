@@ -3,6 +3,7 @@
 #include <QTest>
 #include "ut_classes.h"
 #include "ut_General.h"
+#include "LocaleFormats.h"
 
 namespace {
 double Ole(const QDateTime &dt)
@@ -172,6 +173,19 @@ void tst_ut_classes::dateTimeText()
     QLocale::setDefault(QLocale(u"de_DE"_qs));
     QCOMPARE(LogTimeStamp(), u"03.01.1999 03:04:01"_qs);
     QLocale::setDefault(before);
+
+    // Back on the system clock the stamp is the real local time (taken on
+    // either side of a second boundary), and a set clock takes over again.
+    SetCurrentDateTimeSource({});
+    const auto stampOf = [](const QDateTime &t) {
+        return FormatShortDate(t.date()) + u' ' + FormatLongTime(t.time());
+    };
+    const QString early = stampOf(QDateTime::currentDateTime());
+    const QString stamp = LogTimeStamp();
+    const QString late = stampOf(QDateTime::currentDateTime());
+    QVERIFY2(stamp == early || stamp == late, qPrintable(stamp + u" / "_qs + early));
+    SetCurrentDateTimeSource([] { return At(1999, 1, 3, 3, 4).addSecs(1); });
+    QCOMPARE(LogTimeStamp(), u"3 Jan 1999 03:04:01"_qs);
 }
 
 void tst_ut_classes::entryWritesItsRow()
