@@ -87,10 +87,12 @@ void TformMain::DeleteEntry(TDataObject *entry)
 void TformMain::miExitClick()
 {
     FExiting = true;
-    // Every run is abandoned (no partial file is left behind) before the end.
-    FEntries->StopAllRuns();
+    // The scheduler goes first so that it cannot start a run after the others
+    // were abandoned; every run is then abandoned (no partial file is left
+    // behind) before the end.
     if (FScheduler)
         FScheduler->Shutdown();
+    FEntries->StopAllRuns();
     FTrayTimer->stop();
     trayIcon->hide();
     emit Terminated();
