@@ -9,7 +9,8 @@ BUILD_DIR=${BUILD_DIR:-build}
 BIN="$BUILD_DIR/bench/bench_replicate"
 IDLE="$BUILD_DIR/bench/bench_idle"
 [ -x "$BIN" ] && [ -x "$IDLE" ] || { echo "build bench_replicate and bench_idle first" >&2; exit 1; }
-WORK=$(mktemp -d /tmp/vantor-bench.XXXXXX)
+# BENCH_DIR=/dev/shm takes the disk out of the figures (tmpfs).
+WORK=$(mktemp -d "${BENCH_DIR:-/tmp}/vantor-bench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 # The offscreen GUI loop wants a runtime folder of its own.
 mkdir -m 700 "$WORK/run"

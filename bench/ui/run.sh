@@ -8,7 +8,8 @@ set -euo pipefail
 BUILD_DIR=${BUILD_DIR:-build}
 BIN="$BUILD_DIR/bench/bench_window"
 [ -x "$BIN" ] || { echo "build bench_window first" >&2; exit 1; }
-WORK=$(mktemp -d /tmp/vantor-uibench.XXXXXX)
+# BENCH_DIR=/dev/shm takes the disk out of the figures (tmpfs).
+WORK=$(mktemp -d "${BENCH_DIR:-/tmp}/vantor-uibench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 export QT_QPA_PLATFORM=offscreen
 # The offscreen GUI loop wants a runtime folder of its own.
