@@ -226,12 +226,13 @@ void tst_FtpClient::userSiteWithoutProxyHostDialsServer()
     const quint16 port = peer.startScripted(LoginSteps(), "220 Hi\r\n", true);
     FTP_CHECK ftp;
     configure(ftp, port);
-    ftp.Host = QStringLiteral("localhost");
+    // An address, not "localhost": a minimal machine may have no hosts file.
+    ftp.Host = QStringLiteral("127.0.0.1");
     ftp.ProxySettings.ProxyType = fpcmUserSite; // ticked, but no proxy host
     ftp.ProxySettings.Port = FreeLoopbackPort();
     ftp.Connect(5000);
     QVERIFY(ftp.Connected());
-    QTRY_VERIFY(peer.received().startsWith("USER vantorupdate@localhost\r\nPASS harbor\r\n"));
+    QTRY_VERIFY(peer.received().startsWith("USER vantorupdate@127.0.0.1\r\nPASS harbor\r\n"));
 }
 
 void tst_FtpClient::sizeReplies_data()
