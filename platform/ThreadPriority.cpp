@@ -41,7 +41,14 @@ bool SetCurrentThreadLowestNormalPriority()
 {
     const pid_t tid = CurrentThreadId();
     const int current = CurrentThreadNiceValue();
-    const int target = std::min(19, current + kLowestNormalNiceStep);
+    // Measured from the process's main thread, not from the calling thread: a
+    // thread inherits the nice value of the thread that made it, so a worker
+    // started by the scheduler would otherwise end up a whole step lower than
+    // one started from the window.
+    errno = 0;
+    const int normal = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
+    const int base = (normal == -1 && errno != 0) ? current : normal;
+    const int target = std::min(19, base + kLowestNormalNiceStep);
     bool ok = true;
     // setpriority on a thread id changes that thread alone on Linux.
     if (target > current)

@@ -2,10 +2,11 @@
 // and scheduling yield to interactive work.
 #pragma once
 
-// Raises the calling thread's nice value by kLowestNormalNiceStep (capped at 19,
-// never lowered) and gives it the lowest best-effort I/O priority. Linux keeps
-// both per thread. Returns false when either could not be set (the thread then
-// runs on at whatever it has).
+// Sets the calling thread's nice value to the main thread's plus
+// kLowestNormalNiceStep (capped at 19; a thread already lower stays as it is),
+// whichever thread created the caller, and gives it the lowest best-effort I/O
+// priority. Linux keeps both per thread. Returns false when either could not be
+// set (the thread then runs on at whatever it has).
 bool SetCurrentThreadLowestNormalPriority();
 
 inline constexpr int kLowestNormalNiceStep = 10;

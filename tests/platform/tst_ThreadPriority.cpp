@@ -27,6 +27,26 @@ private slots:
         QCOMPARE(CurrentThreadNiceValue(), mainNice);
         QCOMPARE(CurrentThreadIoPriority(), mainIo);
     }
+
+    // A worker is often started by the scheduler, itself already lowered; it
+    // must land on the same level as one started by the main thread.
+    void threadMadeByLoweredThreadGetsTheSameLevel()
+    {
+        const int expected = std::min(19, CurrentThreadNiceValue() + kLowestNormalNiceStep);
+        int outer = 0, inner = 0;
+        std::thread scheduler([&] {
+            SetCurrentThreadLowestNormalPriority();
+            outer = CurrentThreadNiceValue();
+            std::thread worker([&] {
+                SetCurrentThreadLowestNormalPriority();
+                inner = CurrentThreadNiceValue();
+            });
+            worker.join();
+        });
+        scheduler.join();
+        QCOMPARE(outer, expected);
+        QCOMPARE(inner, expected);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_ThreadPriority)
