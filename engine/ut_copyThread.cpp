@@ -310,6 +310,10 @@ bool TDataObject::StartRunLocked()
     // its end handling's decrement ahead of this increment.
     if (host)
         host->IncRunningCount();
+    // The thread is made here, but held before its first step until the action
+    // before has been launched: a thread that cannot be made must leave the
+    // action unopened, and the action still goes first.
+    worker->Halt();
     worker->start();
     if (!worker->isRunning() && !worker->isFinished()) {
         // No thread could be created: undo, so that nothing has changed.
@@ -321,6 +325,7 @@ bool TDataObject::StartRunLocked()
     }
     // Not awaited: the passes may overlap with what the action does.
     RunAction(FActionBefore);
+    worker->Continue();
     if (FListItem)
         FListItem->NotifyRunsChanged();
     return true;

@@ -40,6 +40,7 @@ private slots:
     void cleanup();
     void runEndsWithEndHandling_data();
     void runEndsWithEndHandling();
+    void actionBeforeOpensBeforeThePassesBegin();
     void handOverShowsWhatBlockingShows_data();
     void handOverShowsWhatBlockingShows();
     void pauseThenResume();
@@ -134,6 +135,29 @@ void tst_ut_copyThread::runEndsWithEndHandling()
     QCOMPARE(FOpened, opened);
     QCOMPARE(host.lines(u"Copying: "_qs).size(), 6);
     QCOMPARE(host.lines(u"Checking: "_qs).size(), 6);
+    QCOMPARE(FDirs->tree(u"dst"_qs), FDirs->tree(u"src"_qs));
+}
+
+void tst_ut_copyThread::actionBeforeOpensBeforeThePassesBegin()
+{
+    RunHost host;
+    TDataObject *entry = makeEntry(host, 4);
+    entry->FActionBefore = u"/opt/mount-backup-disk"_qs;
+    bool workerHeld = false;
+    bool destUntouched = false;
+    SetShellOpenHandler([&](const QString &target, const QString &) {
+        FOpened << target;
+        workerHeld = entry->FWorker && entry->FWorker->Halted();
+        destUntouched = QDir(FDirs->path(u"dst"_qs)).isEmpty();
+    });
+
+    QVERIFY(entry->StartRun());
+    QCOMPARE(FOpened, QStringList{entry->FActionBefore});
+    QVERIFY(workerHeld);
+    QVERIFY(destUntouched);
+    // Let go once the action is out: the run goes through as usual.
+    QVERIFY(WaitUntil([&] { return !entry->Running(); }));
+    QCOMPARE(entry->StatusText(), UiText::sDone);
     QCOMPARE(FDirs->tree(u"dst"_qs), FDirs->tree(u"src"_qs));
 }
 
