@@ -128,9 +128,15 @@ std::optional<TFileId> FileIdOf(const QString &path)
     return TFileId{st.st_dev, st.st_ino};
 }
 
+namespace {
+// Every open for reading: a named pipe or device in a tree must not hold the
+// run waiting for a writer (regular files read the same either way).
+constexpr int kReadOpenFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+} // namespace
+
 std::optional<qint64> FileSizeOfPath(const QString &path)
 {
-    FdCloser fd(::open(Native(path).constData(), O_RDONLY | O_CLOEXEC));
+    FdCloser fd(::open(Native(path).constData(), kReadOpenFlags));
     struct stat st;
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode))
         return std::nullopt;
@@ -217,7 +223,7 @@ TFileFacts FactsAt(int dirFd, const char *path)
 {
     TFileFacts facts;
     struct stat st;
-    FdCloser fd(::openat(dirFd, path, O_RDONLY | O_CLOEXEC));
+    FdCloser fd(::openat(dirFd, path, kReadOpenFlags));
     if (fd.Get() >= 0 && ::fstat(fd.Get(), &st) == 0) {
         if (!S_ISDIR(st.st_mode))
             facts.openedSize = static_cast<qint64>(st.st_size);
@@ -301,7 +307,7 @@ TOpenedFile TFolderHandle::Open(const QString &name) const
     const QByteArray native = Native(FFd < 0 ? FFolder + name : name);
     const int dirFd = FFd < 0 ? AT_FDCWD : FFd;
     struct stat st;
-    FdCloser fd(::openat(dirFd, native.constData(), O_RDONLY | O_CLOEXEC));
+    FdCloser fd(::openat(dirFd, native.constData(), kReadOpenFlags));
     if (fd.Get() >= 0 && ::fstat(fd.Get(), &st) == 0) {
         if (!S_ISDIR(st.st_mode))
             file.FFacts.openedSize = static_cast<qint64>(st.st_size);
@@ -604,7 +610,7 @@ void UseUnnamedTemporaries(bool on)
 bool CopyFileReplacing(const QString &source, const QString &target,
                        const std::atomic<bool> *stop, QString *error)
 {
-    FdCloser in(::open(Native(source).constData(), O_RDONLY | O_CLOEXEC));
+    FdCloser in(::open(Native(source).constData(), kReadOpenFlags));
     struct stat st;
     if (in.Get() < 0 || ::fstat(in.Get(), &st) != 0) {
         if (error)

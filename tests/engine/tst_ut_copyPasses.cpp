@@ -1,5 +1,9 @@
 // Tests of the passes of a run over real temporary folders.
 #include <QTest>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 #include "TestFolders.h"
 #include "VantorHost.h"
 #include "ut_classes.h"
@@ -51,6 +55,7 @@ private slots:
     void copyTypes();
     void changeRule();
     void failuresAreLoggedBeforeTheirLine();
+    void namedPipeDoesNotHoldTheRun();
     void refusedRuns_data();
     void refusedRuns();
     void replicateKeepsWhatItCannotSee();
@@ -205,6 +210,31 @@ void tst_ut_copyPasses::failuresAreLoggedBeforeTheirLine()
     before(UiText::sDeleteFailed.arg(d + u"locked/orphan.txt"_qs),
            UiText::sDeletingLog.arg(d + u"locked/orphan.txt"_qs));
     QCOMPARE(f.tree(u"dst"_qs), QStringList{u"locked/orphan.txt"_qs});  // no partial files
+}
+
+void tst_ut_copyPasses::namedPipeDoesNotHoldTheRun()
+{
+    // A named pipe has no writer: opening it for reading would wait for one
+    // for ever, and a stop could not end the run.
+    TestFolders f;
+    const QString s = f.path(u"src/"_qs), d = f.path(u"dst/"_qs);
+    f.createFile(u"src/a.txt"_qs, "a");
+    const QByteArray pipe = QFile::encodeName(s + u"pipe.txt"_qs);
+    QVERIFY(::mkfifo(pipe.constData(), 0600) == 0);
+
+    FakeHost host;
+    TDataObject *e = MakeEntry(host, s, d, u"*.*"_qs, ctReplicate);
+    auto run = std::async(std::launch::async, [&] { TCopyPasses(e, &host).Execute(); });
+    const bool ended = run.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    while (run.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        // Release the stuck run so the test can end.
+        const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    QVERIFY(ended);
+    QVERIFY(host.log.contains(UiText::sCopyFailed.arg(s + u"pipe.txt"_qs, d + u"pipe.txt"_qs)));
+    QCOMPARE(f.tree(u"dst"_qs), QStringList{u"a.txt"_qs});
 }
 
 void tst_ut_copyPasses::refusedRuns_data()
