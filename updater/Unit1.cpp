@@ -511,6 +511,9 @@ void TForm1::PerformRun()
 
 void TForm1::ftpWorkBegin(TWorkMode, qint64)
 {
+    // A transfer that brings no bytes (an empty file) raises no OnWork; without
+    // this its end would count the previous transfer's bytes once more.
+    FLastWorkCount = 0;
     Timer->start();
 }
 

@@ -46,6 +46,7 @@ private slots:
     void httpUpdateWithoutDetails();
     void nothingToUpdate();
     void emptyFtpList();
+    void emptyFileAddsNoBytes();
     void serverErrorEndsTheRun();
     void cancelDuringTransfer();
     void closeDuringRun();
@@ -75,6 +76,7 @@ void tst_Unit1::initTestCase()
     QVERIFY2(httpPort, qPrintable(servers.lastError()));
     for (int i = 1; i <= 4; ++i)
         QVERIFY(WriteTestFile(serverRoot.filePath(QStringLiteral("f%1.bin").arg(i)), Bytes(1000, char('a' + i))));
+    QVERIFY(WriteTestFile(serverRoot.filePath(QStringLiteral("empty.bin")), QByteArray()));
     QVERIFY(WriteTestFile(serverRoot.filePath(QStringLiteral("big.bin")), Bytes(16 * 1024 * 1024, 'z')));
     SetErrorBoxHandler([this](QWidget *, const QString &caption, const QString &text) {
         boxes << caption + u'|' + text;
@@ -244,6 +246,31 @@ void tst_Unit1::emptyFtpList()
     QCOMPARE(form.LogLines(), QStringList({QStringLiteral("Just a tool"), QString(), QString(), QStringLiteral("Done.")}));
     QCOMPARE(TProfileFile(iniPath).ReadInteger(QStringLiteral("Settings"), QStringLiteral("UpdateID"), 0), 8);
     QCOMPARE(opened, QStringList({QStringLiteral("/opt/tool|-x")}));
+    QCOMPARE(form.Button1->text(), QStringLiteral("Close"));
+}
+
+// An empty file raises no progress notification, so it must not count the
+// previous transfer's bytes a second time in the total bar.
+void tst_Unit1::emptyFileAddsNoBytes()
+{
+    const qint64 descriptorBytes = publish("[2.0\\Info]\r\nWith an empty file\r\n[2.0\\UpdateID]\r\nUpdateID=6\r\n"
+                                           "[2.0\\Files\\FTP]\r\n/f1.bin=f1.bin\r\n/empty.bin=empty.bin\r\n/f2.bin=f2.bin\r\n");
+    writeSettings(QStringLiteral("FTP"), 5);
+    TForm1 form(iniPath);
+    int transfers = 0;
+    int midLastFile = -1;
+    connect(form.ftp, &FTP_CHECK::OnWorkBegin, this, [&] {
+        if (++transfers == 4) {
+            emit form.ftp->OnWork(wmRead, 500);
+            midLastFile = form.ProgressBar2->value();
+        }
+    });
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+
+    QCOMPARE(boxes, QStringList());
+    QCOMPARE(transfers, 4);
+    QCOMPARE(midLastFile, qRound(double(descriptorBytes + 1000 + 0 + 500) / 2000 * 100));
+    QCOMPARE(ReadAll(install + QStringLiteral("empty.bin")), QByteArray());
     QCOMPARE(form.Button1->text(), QStringLiteral("Close"));
 }
 
