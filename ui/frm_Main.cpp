@@ -628,7 +628,10 @@ void TformMain::Hide1Click()
 
 void TformMain::miShowClick()
 {
-    showNormal();
+    // Restored as it was before going to the tray: a maximised window comes
+    // back maximised.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
     raise();
     activateWindow();
 }

@@ -30,9 +30,11 @@ QString DateTimeToText(TDateTime value)
 {
     double days = std::trunc(value);
     qint64 ms = std::llround(std::fabs(value - days) * cMsPerDay);
+    // Rounded up to the next midnight: that is the next calendar day, also for
+    // values before day 0, whose date part counts towards zero.
     if (ms >= cMsPerDay) {
         ms -= cMsPerDay;
-        days += value < 0 ? -1 : 1;
+        days += 1;
     }
     const QDate date = cOleBase.addDays(static_cast<qint64>(days));
     QString text = FormatShortDate(date);

@@ -364,6 +364,18 @@ private slots:
         }
         w.miShow->trigger();
         QTRY_VERIFY(w.isVisible() && !w.isMinimized());
+
+        // A maximised window goes to the tray and comes back maximised.
+        w.showMaximized();
+        QTRY_VERIFY(w.isMaximized());
+        w.Hide1->trigger();
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            QTRY_VERIFY(!w.isVisible());
+        else
+            QTRY_VERIFY(w.isMinimized());
+        w.miShow->trigger();
+        QTRY_VERIFY(w.isVisible() && !w.isMinimized());
+        QVERIFY(w.isMaximized());
     }
 
     // A run rewrites the Status and Processed files cells for every file; the

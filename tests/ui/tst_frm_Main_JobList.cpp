@@ -130,6 +130,36 @@ private slots:
         QCOMPARE(w.EntryAt(0)->FLastRun, value);
     }
 
+    // A moment less than half a millisecond before midnight is written as that
+    // midnight: the next calendar day, on either side of day 0 (whose date part
+    // counts towards zero, so -1.9999... is 29 Dec 1899 late in the evening).
+    void nearMidnightRoundsToTheNextDay_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("readBack");
+        const double almost = 0.9999999999;
+        QTest::newRow("after day 0") << 45000 + almost << 45001.0;
+        QTest::newRow("on day 0") << -almost << 1.0;
+        QTest::newRow("before day 0") << -1 - almost << 0.0;
+        QTest::newRow("two days before") << -2 - almost << -1.0;
+    }
+
+    void nearMidnightRoundsToTheNextDay()
+    {
+        QFETCH(double, value);
+        QFETCH(double, readBack);
+        const QString path = PathOf(u"midnight.vnt"_s);
+        {
+            TformMain w;
+            w.AddEntryRow(u"/s"_s, u"/d"_s, u"*.*"_s, true, skFixed, value, 0, QString(), QString(), ctCopy);
+            w.SaveJobList(path);
+        }
+        TformMain w;
+        w.LoadJobList(path);
+        QCOMPARE(w.EntryCount(), 1);
+        QCOMPARE(w.EntryAt(0)->FScheduleTime, readBack);
+    }
+
     void readsDefaultsAndIgnoresNext()
     {
         const QString path = PathOf(u"defaults.vnt"_s);
