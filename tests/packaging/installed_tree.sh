@@ -103,6 +103,15 @@ check_tree() {
     done < <(tr '\n' '\0' <"$files")
 }
 
+# Ends what start_check started and left running (on an early way out), by its ids.
+stop_started() {
+    [ -n "${STARTED_PID:-}" ] || return 0
+    local pid
+    for pid in $(pgrep -P "$STARTED_PID"); do kill "$pid" 2>/dev/null; done
+    kill "$STARTED_PID" 2>/dev/null
+    STARTED_PID=
+}
+
 # start_check LABEL EXPECTED_EXE USER COMMAND...: starts COMMAND on the offscreen
 # platform in a scratch home, as USER ("-" for the current user), checks it is
 # still up after a few seconds and runs from EXPECTED_EXE, then ends it.

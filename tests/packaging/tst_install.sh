@@ -17,10 +17,11 @@ SCRATCH=$(mktemp -d /tmp/vantor-install-test.XXXXXX)
 SCRATCH_HOME=$SCRATCH/home
 STARTED_PID=
 cleanup() {
-    [ -n "$STARTED_PID" ] && pkill -P "$STARTED_PID" 2>/dev/null; [ -n "$STARTED_PID" ] && kill "$STARTED_PID" 2>/dev/null
+    stop_started
     rm -rf "$SCRATCH"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 mkdir -p "$SCRATCH_HOME/.config" "$SCRATCH_HOME/run"
 chmod 700 "$SCRATCH_HOME/run"
 

@@ -30,10 +30,7 @@ SCRATCH_HOME=$SCRATCH/home
 STARTED_PID=
 INSTALLED=0
 cleanup() {
-    if [ -n "$STARTED_PID" ]; then
-        pkill -P "$STARTED_PID" 2>/dev/null
-        kill "$STARTED_PID" 2>/dev/null
-    fi
+    stop_started
     if [ "$INSTALLED" = 1 ]; then
         DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq vantor >/dev/null 2>&1 \
             || dpkg --purge vantor >/dev/null 2>&1
