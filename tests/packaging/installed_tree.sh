@@ -89,11 +89,14 @@ check_tree() {
     fi
 
     # Nothing installed refers to the build or source tree: no run path in the
-    # programs, no path in any other file.
+    # programs, no path in any other file. Stripped programs (the package's) hold
+    # no debugging paths either, so they are searched whole.
     local file
     while IFS= read -r -d '' file; do
         [ -f "$file" ] && [ ! -L "$file" ] || continue
-        if is_elf "$file"; then
+        if is_elf "$file" && [ "${STRIPPED_PROGRAMS:-0}" = 1 ] && grep -qF -e "$BUILD_DIR" -e "$SOURCE_DIR" "$file"; then
+            fail "$file names the build or source tree"
+        elif is_elf "$file"; then
             if readelf -d "$file" | grep -E '\((RPATH|RUNPATH)\)' | grep -qF -e "$BUILD_DIR" -e "$SOURCE_DIR"; then
                 fail "$file has a run path into the build tree"
             fi
