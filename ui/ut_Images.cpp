@@ -1,4 +1,5 @@
-// ut_Images: simple flat glyphs on a 16-unit grid, drawn once and cached.
+// ut_Images: simple flat glyphs on a 16-unit grid, drawn once and cached, and
+// the program icon and tray images, rendered from the program icon's SVG.
 #include "ut_Images.h"
 
 #include <QFile>
