@@ -5,9 +5,13 @@
 #include <QNetworkProxy>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <climits>
+
 namespace {
 
 constexpr qint64 kReadChunk = 64 * 1024;
+constexpr qint64 kMaxLine = 64 * 1024;
 
 bool IsIn(int code, std::initializer_list<int> codes)
 {
@@ -119,25 +123,32 @@ void FTP_CHECK::Abort()
     FData.abort();
 }
 
-QByteArray FTP_CHECK::ReadControlLine()
+QByteArray FTP_CHECK::ReadControlLine(const QDeadlineTimer &deadline)
 {
-    QDeadlineTimer deadline(ReadTimeout);
     for (;;) {
         if (FControl.canReadLine())
             return FControl.readLine();
+        // No reply line is anywhere near this long; a peer that sends one is
+        // not an FTP server.
+        if (FControl.bytesAvailable() > kMaxLine)
+            FailConnection(QStringLiteral("Reply line too long."));
         if (FControl.state() != QAbstractSocket::ConnectedState)
             FailConnection(QStringLiteral("Connection closed by the server."));
         if (deadline.hasExpired())
             FailConnection(QStringLiteral("Read timed out."));
-        FControl.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+        const qint64 left = deadline.remainingTime();
+        FControl.waitForReadyRead(left < 0 ? -1 : static_cast<int>(std::clamp<qint64>(left, 1, INT_MAX)));
     }
 }
 
 FTP_CHECK::Reply FTP_CHECK::ReadReply()
 {
+    // The time-out covers the whole reply: a server that keeps sending
+    // continuation lines holds the client no longer than a silent one.
+    const QDeadlineTimer deadline(ReadTimeout);
     Reply reply;
     QStringList lines;
-    QString first = QString::fromUtf8(ReadControlLine()).trimmed();
+    QString first = QString::fromUtf8(ReadControlLine(deadline)).trimmed();
     lines << first;
     bool ok = false;
     reply.Code = first.left(3).toInt(&ok);
@@ -147,7 +158,7 @@ FTP_CHECK::Reply FTP_CHECK::ReadReply()
     if (reply.Code != 0 && first.size() > 3 && first.at(3) == QLatin1Char('-')) {
         const QString end = first.left(3) + QLatin1Char(' ');
         for (;;) {
-            const QString line = QString::fromUtf8(ReadControlLine()).trimmed();
+            const QString line = QString::fromUtf8(ReadControlLine(deadline)).trimmed();
             lines << line;
             if (line.startsWith(end) || line == first.left(3))
                 break;
