@@ -1,6 +1,9 @@
 // The update run's download operations.
 #include "Downloads.h"
 
+#include "ProgramMode.h"
+
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -13,10 +16,11 @@ void WriteWholeFile(const QString &path, const QByteArray &data)
 {
     // Unbuffered: through Qt's buffer a short write (disk full, size limit) can
     // go unnoticed and commit() would rename a truncated file into place.
+    const bool existed = QFileInfo::exists(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw ETransferError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    if (file.write(data) != data.size() || !file.commit())
+    if (file.write(data) != data.size() || !GrantProgramMode(file, existed, data) || !file.commit())
         throw ETransferError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
 }
 

@@ -1,7 +1,10 @@
 // FTP_CHECK: control connection, login, SIZE and passive retrieval.
 #include "FTP_VERSION_CHECK_Old.h"
 
+#include "ProgramMode.h"
+
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QNetworkProxy>
 #include <QSaveFile>
 
@@ -225,6 +228,7 @@ void FTP_CHECK::Get(const QString &serverPath, const QString &target)
     // The old target must survive anything short of a complete transfer, so
     // the data goes to a temporary file that is renamed over it at the end.
     // Unbuffered, so that every short write is seen at once (see WriteWholeFile).
+    const bool existed = QFileInfo::exists(target);
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw ETransferError(QStringLiteral("Cannot create file \"%1\". %2").arg(target, file.errorString()));
@@ -253,12 +257,15 @@ void FTP_CHECK::Get(const QString &serverPath, const QString &target)
     FTransferAborts = 0;
     emit OnWorkBegin(wmRead, 0);
     bool complete = false;
+    QByteArray head; // the first bytes, which tell a program from a document
     try {
         qint64 count = 0;
         QDeadlineTimer deadline(ReadTimeout);
         for (;;) {
             if (FData.bytesAvailable() > 0) {
                 const QByteArray chunk = FData.read(kReadChunk);
+                if (head.size() < 4)
+                    head += chunk.left(4 - head.size());
                 if (file.write(chunk) != chunk.size())
                     throw ETransferError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
                 count += chunk.size();
@@ -299,7 +306,7 @@ void FTP_CHECK::Get(const QString &serverPath, const QString &target)
     FTransferAborts = 0;
     emit OnWorkEnd(wmRead);
 
-    if (complete && !file.commit())
+    if (complete && (!GrantProgramMode(file, existed, head) || !file.commit()))
         throw ETransferError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
     // Otherwise the temporary file is discarded with the QSaveFile.
 }
