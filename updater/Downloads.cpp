@@ -115,7 +115,7 @@ void DownloadFtpFiles(FTP_CHECK &ftp, const QStringList &ftpList, const QString 
 }
 
 void DownloadHttpFiles(THttpClient &http, const QStringList &httpList, const QString &installDir,
-                       bool showDetails, const TAddLog &addLog)
+                       bool showDetails, const TAddLog &addLog, const std::function<void()> &beforeFile)
 {
     for (const QString &entry : httpList) {
         const qsizetype eq = entry.indexOf(QLatin1Char('='));
@@ -125,6 +125,8 @@ void DownloadHttpFiles(THttpClient &http, const QStringList &httpList, const QSt
         const QString target = DownloadTarget(entry.mid(eq + 1), installDir);
         if (target.isEmpty())
             continue;
+        if (beforeFile)
+            beforeFile();
         if (!http.Connected())
             http.Connect(g_connectTimeout);
         const QByteArray body = http.Get(url);
