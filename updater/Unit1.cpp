@@ -360,13 +360,17 @@ void TForm1::AddLog(const QString &line)
     // appendPlainText starts no new line while the text is still empty, so
     // leading empty lines would vanish: each line after the first opens its
     // own block here.
+    QScrollBar *scroll = memo1->verticalScrollBar();
+    const bool atEnd = scroll->value() == scroll->maximum();
     QTextCursor cursor(memo1->document());
     cursor.movePosition(QTextCursor::End);
     if (FLogLineCount > 0)
         cursor.insertBlock();
     cursor.insertText(line);
     ++FLogLineCount;
-    memo1->verticalScrollBar()->setValue(memo1->verticalScrollBar()->maximum());
+    // Follow the new line unless the user has scrolled back to read.
+    if (atEnd)
+        scroll->setValue(scroll->maximum());
 }
 
 void TForm1::ClearLog()
