@@ -1,6 +1,7 @@
 // ShellOpen: detached start of programs, xdg-open for everything else.
 #include "ShellOpen.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <mutex>
@@ -9,10 +10,22 @@ namespace {
 std::mutex handlerMutex;
 ShellOpenHandler handlerOverride;
 
+bool isProgramFile(const QFileInfo &info)
+{
+    if (!info.isFile() || !info.isExecutable())
+        return false;
+    // The execute bit alone says little: some file systems set it on every
+    // file, and a document so marked must still open with its application.
+    QFile file(info.absoluteFilePath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    return IsProgramHead(file.read(4));
+}
+
 void openReally(const QString &target, const QString &parameters)
 {
     const QFileInfo info(target);
-    if (info.isFile() && info.isExecutable()) {
+    if (isProgramFile(info)) {
         QProcess::startDetached(info.absoluteFilePath(), QProcess::splitCommand(parameters));
         return;
     }
@@ -21,6 +34,11 @@ void openReally(const QString &target, const QString &parameters)
     QProcess::startDetached(QStringLiteral("xdg-open"), {target});
 }
 } // namespace
+
+bool IsProgramHead(QByteArrayView head)
+{
+    return head.startsWith(QByteArrayView("\x7f" "ELF", 4)) || head.startsWith(QByteArrayView("#!", 2));
+}
 
 void OpenWithShell(const QString &target, const QString &parameters)
 {

@@ -1,6 +1,9 @@
 // The update run's download operations.
 #include "Downloads.h"
 
+#include "ProgramMode.h"
+
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -13,10 +16,11 @@ void WriteWholeFile(const QString &path, const QByteArray &data)
 {
     // Unbuffered: through Qt's buffer a short write (disk full, size limit) can
     // go unnoticed and commit() would rename a truncated file into place.
+    const bool existed = QFileInfo::exists(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw ETransferError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    if (file.write(data) != data.size() || !file.commit())
+    if (file.write(data) != data.size() || !GrantProgramMode(file, existed, data) || !file.commit())
         throw ETransferError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
 }
 
@@ -111,7 +115,7 @@ void DownloadFtpFiles(FTP_CHECK &ftp, const QStringList &ftpList, const QString 
 }
 
 void DownloadHttpFiles(THttpClient &http, const QStringList &httpList, const QString &installDir,
-                       bool showDetails, const TAddLog &addLog)
+                       bool showDetails, const TAddLog &addLog, const std::function<void()> &beforeFile)
 {
     for (const QString &entry : httpList) {
         const qsizetype eq = entry.indexOf(QLatin1Char('='));
@@ -121,6 +125,8 @@ void DownloadHttpFiles(THttpClient &http, const QStringList &httpList, const QSt
         const QString target = DownloadTarget(entry.mid(eq + 1), installDir);
         if (target.isEmpty())
             continue;
+        if (beforeFile)
+            beforeFile();
         if (!http.Connected())
             http.Connect(g_connectTimeout);
         const QByteArray body = http.Get(url);

@@ -55,8 +55,11 @@ void DownloadFtpFiles(FTP_CHECK &ftp, const QStringList &ftpList, const QString 
                       bool showDetails, const TAddLog &addLog,
                       const std::function<void(qint32 size)> &setCurrentFileSize);
 
-// Fetches every "URL=target" entry in order, writing each body only when it
-// arrived whole (with showDetails the URL is logged after each file, and
-// "Incomplete: " + URL for a body cut short). Disconnects at the end.
+// Fetches every "URL=target" entry in order over one connection, kept while
+// the server keeps it alive, writing each body only when it arrived whole
+// (with showDetails the URL is logged after each file, and "Incomplete: " +
+// URL for a body cut short). beforeFile runs before each fetch; an exception
+// from it ends the list there. Disconnects after the last entry.
 void DownloadHttpFiles(THttpClient &http, const QStringList &httpList, const QString &installDir,
-                       bool showDetails, const TAddLog &addLog);
+                       bool showDetails, const TAddLog &addLog,
+                       const std::function<void()> &beforeFile = {});

@@ -1,13 +1,20 @@
 // FTP_CHECK: control connection, login, SIZE and passive retrieval.
 #include "FTP_VERSION_CHECK_Old.h"
 
+#include "ProgramMode.h"
+
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QNetworkProxy>
 #include <QSaveFile>
+
+#include <algorithm>
+#include <climits>
 
 namespace {
 
 constexpr qint64 kReadChunk = 64 * 1024;
+constexpr qint64 kMaxLine = 64 * 1024;
 
 bool IsIn(int code, std::initializer_list<int> codes)
 {
@@ -119,25 +126,32 @@ void FTP_CHECK::Abort()
     FData.abort();
 }
 
-QByteArray FTP_CHECK::ReadControlLine()
+QByteArray FTP_CHECK::ReadControlLine(const QDeadlineTimer &deadline)
 {
-    QDeadlineTimer deadline(ReadTimeout);
     for (;;) {
         if (FControl.canReadLine())
             return FControl.readLine();
+        // No reply line is anywhere near this long; a peer that sends one is
+        // not an FTP server.
+        if (FControl.bytesAvailable() > kMaxLine)
+            FailConnection(QStringLiteral("Reply line too long."));
         if (FControl.state() != QAbstractSocket::ConnectedState)
             FailConnection(QStringLiteral("Connection closed by the server."));
         if (deadline.hasExpired())
             FailConnection(QStringLiteral("Read timed out."));
-        FControl.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+        const qint64 left = deadline.remainingTime();
+        FControl.waitForReadyRead(left < 0 ? -1 : static_cast<int>(std::clamp<qint64>(left, 1, INT_MAX)));
     }
 }
 
 FTP_CHECK::Reply FTP_CHECK::ReadReply()
 {
+    // The time-out covers the whole reply: a server that keeps sending
+    // continuation lines holds the client no longer than a silent one.
+    const QDeadlineTimer deadline(ReadTimeout);
     Reply reply;
     QStringList lines;
-    QString first = QString::fromUtf8(ReadControlLine()).trimmed();
+    QString first = QString::fromUtf8(ReadControlLine(deadline)).trimmed();
     lines << first;
     bool ok = false;
     reply.Code = first.left(3).toInt(&ok);
@@ -147,7 +161,7 @@ FTP_CHECK::Reply FTP_CHECK::ReadReply()
     if (reply.Code != 0 && first.size() > 3 && first.at(3) == QLatin1Char('-')) {
         const QString end = first.left(3) + QLatin1Char(' ');
         for (;;) {
-            const QString line = QString::fromUtf8(ReadControlLine()).trimmed();
+            const QString line = QString::fromUtf8(ReadControlLine(deadline)).trimmed();
             lines << line;
             if (line.startsWith(end) || line == first.left(3))
                 break;
@@ -214,6 +228,7 @@ void FTP_CHECK::Get(const QString &serverPath, const QString &target)
     // The old target must survive anything short of a complete transfer, so
     // the data goes to a temporary file that is renamed over it at the end.
     // Unbuffered, so that every short write is seen at once (see WriteWholeFile).
+    const bool existed = QFileInfo::exists(target);
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw ETransferError(QStringLiteral("Cannot create file \"%1\". %2").arg(target, file.errorString()));
@@ -242,12 +257,15 @@ void FTP_CHECK::Get(const QString &serverPath, const QString &target)
     FTransferAborts = 0;
     emit OnWorkBegin(wmRead, 0);
     bool complete = false;
+    QByteArray head; // the first bytes, which tell a program from a document
     try {
         qint64 count = 0;
         QDeadlineTimer deadline(ReadTimeout);
         for (;;) {
             if (FData.bytesAvailable() > 0) {
                 const QByteArray chunk = FData.read(kReadChunk);
+                if (head.size() < 4)
+                    head += chunk.left(4 - head.size());
                 if (file.write(chunk) != chunk.size())
                     throw ETransferError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
                 count += chunk.size();
@@ -288,7 +306,7 @@ void FTP_CHECK::Get(const QString &serverPath, const QString &target)
     FTransferAborts = 0;
     emit OnWorkEnd(wmRead);
 
-    if (complete && !file.commit())
+    if (complete && (!GrantProgramMode(file, existed, head) || !file.commit()))
         throw ETransferError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
     // Otherwise the temporary file is discarded with the QSaveFile.
 }

@@ -4,6 +4,7 @@
 // window may process pending events (and call Abort) from inside them.
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QTcpSocket>
@@ -59,7 +60,8 @@ public:
     TFtpProxySettings ProxySettings;
     QString LocalFile;   // local name of the descriptor copy
     QString RemoteFile;  // server path of the descriptor
-    // Milliseconds to wait for each control-connection reply. Tests shorten it.
+    // Milliseconds to wait for each control-connection reply, all its lines
+    // together. Tests shorten it.
     int ReadTimeout = DefaultReadTimeout;
 
     // True while the control connection is open.
@@ -108,7 +110,7 @@ private:
     Reply ReadReply();
     Reply Command(const QString &line, std::initializer_list<int> accepted);
     void Expect(const Reply &reply, std::initializer_list<int> accepted);
-    QByteArray ReadControlLine();
+    QByteArray ReadControlLine(const QDeadlineTimer &deadline);
     void DrainPendingAbortReplies();
     [[noreturn]] void FailConnection(const QString &message);
 

@@ -6,9 +6,13 @@
 #include <QNetworkProxy>
 #include <QUrl>
 
+#include <algorithm>
+#include <climits>
+
 namespace {
 
 constexpr qint64 kReadChunk = 64 * 1024;
+constexpr qint64 kMaxLine = 64 * 1024;
 
 struct TUrlParts
 {
@@ -100,19 +104,29 @@ void THttpClient::Connect(int connectTimeoutMs)
         OpenTo(Host, Port, connectTimeoutMs);
 }
 
-bool THttpClient::WaitForData()
+// Waits for bytes beyond those already buffered: buffered bytes that do not
+// complete a line are no reason to read on, or a close after half a line would
+// never be seen. Returns false when the connection is closed (by the server,
+// or by Disconnect from a progress notification); throws ETransferError when
+// the deadline passes first.
+bool THttpClient::WaitForMoreData(const QDeadlineTimer &deadline)
 {
-    if (FSocket.bytesAvailable() > 0)
-        return true;
-    if (FSocket.state() != QAbstractSocket::ConnectedState)
-        return false;
-    // No read time-out: the request waits as long as the server keeps the
-    // connection open.
-    FSocket.waitForReadyRead(-1);
-    return FSocket.bytesAvailable() > 0;
+    const qint64 before = FSocket.bytesAvailable();
+    for (;;) {
+        if (FSocket.state() != QAbstractSocket::ConnectedState)
+            return FSocket.bytesAvailable() > before;
+        if (deadline.hasExpired()) {
+            FSocket.abort();
+            throw ETransferError(QStringLiteral("Read timed out."));
+        }
+        const qint64 left = deadline.remainingTime();
+        FSocket.waitForReadyRead(left < 0 ? -1 : static_cast<int>(std::clamp<qint64>(left, 1, INT_MAX)));
+        if (FSocket.bytesAvailable() > before)
+            return true;
+    }
 }
 
-QByteArray THttpClient::ReadLine()
+QByteArray THttpClient::ReadLine(const QDeadlineTimer &deadline)
 {
     for (;;) {
         if (FSocket.canReadLine()) {
@@ -121,8 +135,16 @@ QByteArray THttpClient::ReadLine()
                 line.chop(1);
             return line;
         }
-        if (!WaitForData() && !FSocket.canReadLine())
+        // No header or chunk-size line is anywhere near this long; a peer
+        // that sends one is not an HTTP server.
+        if (FSocket.bytesAvailable() > kMaxLine) {
+            FSocket.abort();
+            throw ETransferError(QStringLiteral("Response line too long."));
+        }
+        if (!WaitForMoreData(deadline)) {
+            FSocket.abort();
             throw ETransferError(QStringLiteral("Connection closed by the server."));
+        }
     }
 }
 
@@ -131,13 +153,18 @@ bool THttpClient::ReadTransfer(qint64 length, QByteArray &body)
 {
     emit OnWorkBegin(wmRead, length);
     qint64 count = 0;
-    while (count < length && !FDisconnected) {
-        if (!WaitForData())
-            break;
-        const QByteArray data = FSocket.read(qMin(kReadChunk, length - count));
-        body += data;
-        count += data.size();
-        emit OnWork(wmRead, count);
+    try {
+        while (count < length && !FDisconnected) {
+            if (FSocket.bytesAvailable() == 0 && !WaitForMoreData(QDeadlineTimer(ReadTimeout)))
+                break;
+            const QByteArray data = FSocket.read(qMin(kReadChunk, length - count));
+            body += data;
+            count += data.size();
+            emit OnWork(wmRead, count);
+        }
+    } catch (const ETransferError &) {
+        emit OnWorkEnd(wmRead);
+        throw;
     }
     emit OnWorkEnd(wmRead);
     return count == length;
@@ -147,11 +174,18 @@ bool THttpClient::ReadToClose(QByteArray &body)
 {
     emit OnWorkBegin(wmRead, 0);
     qint64 count = 0;
-    while (!FDisconnected && WaitForData()) {
-        const QByteArray data = FSocket.read(kReadChunk);
-        body += data;
-        count += data.size();
-        emit OnWork(wmRead, count);
+    try {
+        while (!FDisconnected) {
+            if (FSocket.bytesAvailable() == 0 && !WaitForMoreData(QDeadlineTimer(ReadTimeout)))
+                break;
+            const QByteArray data = FSocket.read(kReadChunk);
+            body += data;
+            count += data.size();
+            emit OnWork(wmRead, count);
+        }
+    } catch (const ETransferError &) {
+        emit OnWorkEnd(wmRead);
+        throw;
     }
     emit OnWorkEnd(wmRead);
     return !FDisconnected;
@@ -196,7 +230,7 @@ QByteArray THttpClient::Get(const QString &url)
     request += "\r\n";
     FSocket.write(request);
     while (FSocket.bytesToWrite() > 0)
-        if (!FSocket.waitForBytesWritten(-1))
+        if (!FSocket.waitForBytesWritten(ReadTimeout))
             break;
 
     int status = 0;
@@ -205,18 +239,23 @@ QByteArray THttpClient::Get(const QString &url)
     bool chunked = false;
     QByteArray connection;
     for (;;) {
-        const QByteArray statusLine = ReadLine();
+        // The status line and the headers are one reply: a server that
+        // trickles header lines is held to the same limit as a silent one.
+        const QDeadlineTimer replyDeadline(ReadTimeout);
+        const QByteArray statusLine = ReadLine(replyDeadline);
         FStatusLine = QString::fromUtf8(statusLine);
         const QList<QByteArray> fields = statusLine.split(' ');
         version = fields.value(0).toUpper();
         status = fields.value(1).toInt();
-        if (!version.startsWith("HTTP/") || status == 0)
+        if (!version.startsWith("HTTP/") || status == 0) {
+            FSocket.abort();
             throw ETransferError(FStatusLine);
+        }
         contentLength = -1;
         chunked = false;
         connection.clear();
         for (;;) {
-            const QByteArray line = ReadLine();
+            const QByteArray line = ReadLine(replyDeadline);
             if (line.isEmpty())
                 break;
             const qsizetype colon = line.indexOf(':');
@@ -243,13 +282,16 @@ QByteArray THttpClient::Get(const QString &url)
         // no body
     } else if (chunked) {
         while (!FDisconnected) {
-            const QByteArray sizeLine = ReadLine();
+            const QByteArray sizeLine = ReadLine(QDeadlineTimer(ReadTimeout));
             bool ok = false;
             const qint64 size = sizeLine.split(';').value(0).trimmed().toLongLong(&ok, 16);
-            if (!ok || size < 0)
+            if (!ok || size < 0) {
+                FSocket.abort();
                 throw ETransferError(QStringLiteral("Invalid chunk size."));
+            }
             if (size == 0) {
-                while (!ReadLine().isEmpty()) {
+                const QDeadlineTimer trailerDeadline(ReadTimeout);
+                while (!ReadLine(trailerDeadline).isEmpty()) {
                 }
                 break;
             }
@@ -259,7 +301,7 @@ QByteArray THttpClient::Get(const QString &url)
                 FComplete = false;
                 break;
             }
-            ReadLine();
+            ReadLine(QDeadlineTimer(ReadTimeout));
         }
         if (FDisconnected)
             FComplete = false;

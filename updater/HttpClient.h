@@ -7,6 +7,7 @@
 #include "FTP_VERSION_CHECK_Old.h" // TWorkMode, ETransferError
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QTcpSocket>
@@ -31,6 +32,12 @@ public:
     int Port = 0;
     THttpProxyParams ProxyParams;
 
+    static constexpr int DefaultReadTimeout = 120000;
+    // Milliseconds the client waits for the server: for a response's status
+    // line and headers as a whole, for each chunk-size line, and for each
+    // arrival of body data. Tests shorten it.
+    int ReadTimeout = DefaultReadTimeout;
+
     // The fixed request headers.
     static QString ContentType() { return QStringLiteral("text/html"); }
     static QString Accept() { return QStringLiteral("text/html, */*"); }
@@ -47,7 +54,10 @@ public:
     // when it goes to the right endpoint, else (re)connects. A status outside
     // 2xx throws ETransferError carrying the status line. A body cut short
     // (server closed early, or Disconnect from a progress signal) returns
-    // what arrived, with LastResponseComplete() false.
+    // what arrived, with LastResponseComplete() false. A connection closed
+    // before a status, header or chunk-size line is complete, a line longer
+    // than 64 KiB, or a server silent beyond ReadTimeout throws ETransferError
+    // and closes the connection.
     QByteArray Get(const QString &url);
 
     // False when the last Get's body ended before its announced end.
@@ -69,10 +79,10 @@ signals:
 
 private:
     void OpenTo(const QString &host, int port, int connectTimeoutMs);
-    QByteArray ReadLine();
+    QByteArray ReadLine(const QDeadlineTimer &deadline);
     bool ReadTransfer(qint64 length, QByteArray &body);
     bool ReadToClose(QByteArray &body);
-    bool WaitForData();
+    bool WaitForMoreData(const QDeadlineTimer &deadline);
 
     QTcpSocket FSocket;
     QString FPeerHost;

@@ -20,7 +20,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -354,11 +357,20 @@ QStringList TForm1::LogLines() const
 
 void TForm1::AddLog(const QString &line)
 {
-    if (FLogLineCount == 0)
-        memo1->setPlainText(line);
-    else
-        memo1->appendPlainText(line);
+    // appendPlainText starts no new line while the text is still empty, so
+    // leading empty lines would vanish: each line after the first opens its
+    // own block here.
+    QScrollBar *scroll = memo1->verticalScrollBar();
+    const bool atEnd = scroll->value() == scroll->maximum();
+    QTextCursor cursor(memo1->document());
+    cursor.movePosition(QTextCursor::End);
+    if (FLogLineCount > 0)
+        cursor.insertBlock();
+    cursor.insertText(line);
     ++FLogLineCount;
+    // Follow the new line unless the user has scrolled back to read.
+    if (atEnd)
+        scroll->setValue(scroll->maximum());
 }
 
 void TForm1::ClearLog()
@@ -479,18 +491,15 @@ void TForm1::PerformRun()
     if (FTotalSize != 0 && FShowDetails)
         AddLog(QStringLiteral("Update size: ") + FormatSize(FTotalSize));
 
-    // 10. The files. Cancel takes effect between two files: the FTP list stops
-    // before the next retrieval, the HTTP list is fetched one entry at a time.
+    // 10. The files. Cancel takes effect between two files: either list stops
+    // before its next fetch.
     if (FProtocol == kFtp) {
         DownloadFtpFiles(*ftp, ftpList, FInstallDir, FShowDetails, addLog, [this](qint32 size) {
             CheckCancelled();
             FCurrentFileSize = size;
         });
     } else if (FProtocol == kHttp) {
-        for (const QString &entry : std::as_const(httpList)) {
-            CheckCancelled();
-            DownloadHttpFiles(*http, {entry}, FInstallDir, FShowDetails, addLog);
-        }
+        DownloadHttpFiles(*http, httpList, FInstallDir, FShowDetails, addLog, [this] { CheckCancelled(); });
     }
     CheckCancelled();
 

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -50,6 +51,11 @@ private slots:
     void serverErrorEndsTheRun();
     void cancelDuringTransfer();
     void closeDuringRun();
+    void httpRunUsesTwoConnections();
+    void emptyLinesWithoutInfo_data();
+    void emptyLinesWithoutInfo();
+    void deliveredProgramStarts_data();
+    void deliveredProgramStarts();
 
 private:
     // Puts the descriptor on the server; returns its size.
@@ -77,6 +83,9 @@ void tst_Unit1::initTestCase()
     for (int i = 1; i <= 4; ++i)
         QVERIFY(WriteTestFile(serverRoot.filePath(QStringLiteral("f%1.bin").arg(i)), Bytes(1000, char('a' + i))));
     QVERIFY(WriteTestFile(serverRoot.filePath(QStringLiteral("empty.bin")), QByteArray()));
+    // Writes its parameters, one a line, to "marker" beside itself.
+    QVERIFY(WriteTestFile(serverRoot.filePath(QStringLiteral("tool.sh")),
+                          "#!/bin/sh\nd=$(dirname \"$0\")\nprintf '%s\\n' \"$@\" > \"$d/marker.tmp\" && mv \"$d/marker.tmp\" \"$d/marker\"\n"));
     QVERIFY(WriteTestFile(serverRoot.filePath(QStringLiteral("big.bin")), Bytes(16 * 1024 * 1024, 'z')));
     SetErrorBoxHandler([this](QWidget *, const QString &caption, const QString &text) {
         boxes << caption + u'|' + text;
@@ -367,6 +376,86 @@ void tst_Unit1::closeDuringRun()
     // The run went on to its end before the program ended.
     QCOMPARE(form.LogLines().constLast(), QStringLiteral("Done."));
     QCOMPARE(TProfileFile(iniPath).ReadInteger(QStringLiteral("Settings"), QStringLiteral("UpdateID"), 0), 7);
+}
+
+// One connection for the descriptor, one for all the files (nginx keeps it
+// alive), and none per file.
+void tst_Unit1::httpRunUsesTwoConnections()
+{
+    publish("[2.0\\UpdateID]\r\nUpdateID=6\r\n"
+            "[2.0\\Files\\HTTP]\r\nhttp://127.0.0.1/f1.bin=a.bin\r\nhttp://127.0.0.1/f2.bin=b.bin\r\n"
+            "http://127.0.0.1/f3.bin=c.bin\r\n");
+    RecordingRelay relay;
+    const quint16 nginx = httpPort;
+    httpPort = relay.start(nginx);
+    writeSettings(QStringLiteral("HTTP"), 5);
+    httpPort = nginx;
+    TForm1 form(iniPath);
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+
+    QCOMPARE(boxes, QStringList());
+    QCOMPARE(form.Button1->text(), QStringLiteral("Close"));
+    QCOMPARE(ReadAll(install + QStringLiteral("c.bin")), Bytes(1000, 'd'));
+    QCOMPARE(relay.connections(), 2);
+    QTRY_COMPARE(relay.received().count("GET "), 4);
+}
+
+void tst_Unit1::emptyLinesWithoutInfo_data()
+{
+    QTest::addColumn<QString>("protocol");
+    QTest::addColumn<bool>("details");
+    QTest::addColumn<QStringList>("log"); // %I: the install folder
+    const QStringList plain{QString(), QString(), QStringLiteral("Done.")};
+    QTest::newRow("FTP") << QStringLiteral("FTP") << false << plain;
+    QTest::newRow("HTTP") << QStringLiteral("HTTP") << false << plain;
+    QTest::newRow("FTP, details") << QStringLiteral("FTP") << true
+                                  << QStringList{QString(), QStringLiteral("Created: %ISub"), QStringLiteral("Update size: 1000 B"),
+                                                 QStringLiteral("/f1.bin"), QString(), QStringLiteral("Done.")};
+}
+
+// The empty lines around the description stand also when the descriptor has
+// no description at all.
+void tst_Unit1::emptyLinesWithoutInfo()
+{
+    QFETCH(QString, protocol);
+    QFETCH(bool, details);
+    QFETCH(QStringList, log);
+    publish(QByteArray("[ShowDetails]\r\nShow=") + (details ? "1" : "0")
+            + "\r\n[2.0\\UpdateID]\r\nUpdateID=6\r\n[2.0\\Directory]\r\nSub=1\r\n"
+              "[2.0\\Files\\FTP]\r\n/f1.bin=f1.bin\r\n[2.0\\Files\\HTTP]\r\nhttp://127.0.0.1/f1.bin=f1.bin\r\n");
+    writeSettings(protocol, 5);
+    TForm1 form(iniPath);
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QCOMPARE(boxes, QStringList());
+    log.replaceInStrings(QStringLiteral("%I"), install);
+    QCOMPARE(form.LogLines(), log);
+    QCOMPARE(form.memo1->toPlainText(), log.join(u'\n'));
+}
+
+void tst_Unit1::deliveredProgramStarts_data()
+{
+    QTest::addColumn<QString>("protocol");
+    QTest::newRow("FTP") << QStringLiteral("FTP");
+    QTest::newRow("HTTP") << QStringLiteral("HTTP");
+}
+
+// A script the update brings as a new file and names in its Run section
+// really starts, through the real shell open, with its parameters.
+void tst_Unit1::deliveredProgramStarts()
+{
+    QFETCH(QString, protocol);
+    SetShellOpenHandler({});
+    publish("[2.0\\UpdateID]\r\nUpdateID=6\r\n"
+            "[2.0\\Files\\FTP]\r\n/tool.sh=tool.sh\r\n[2.0\\Files\\HTTP]\r\nhttp://127.0.0.1/tool.sh=tool.sh\r\n"
+            "[2.0\\Run]\r\n1=tool.sh|one \"two words\"\r\n");
+    writeSettings(protocol, 5);
+    TForm1 form(iniPath);
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QCOMPARE(boxes, QStringList());
+    QCOMPARE(form.Button1->text(), QStringLiteral("Close"));
+    const QString marker = install + QStringLiteral("marker");
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 10000);
+    QCOMPARE(ReadAll(marker), QByteArray("one\ntwo words\n"));
 }
 
 QTEST_MAIN(tst_Unit1)

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/resource.h>
 
 namespace {
@@ -63,6 +64,9 @@ private slots:
     void downloadHttpCancelKeepsTarget();
     void connectFailures();
     void shortWriteKeepsOldTarget();
+    void httpFilesShareOneConnection();
+    void deliveredProgramsCanStart_data();
+    void deliveredProgramsCanStart();
 
 private:
     void configureFtp(FTP_CHECK &ftp, quint16 port)
@@ -97,6 +101,8 @@ void tst_Downloads::initTestCase()
     QVERIFY(WriteTestFile(m_root.filePath(QStringLiteral("app/notes.txt")), "notes\n"));
     QVERIFY(WriteTestFile(m_root.filePath(QStringLiteral("app/lib.bin")), Pattern(2000)));
     QVERIFY(WriteTestFile(m_root.filePath(QStringLiteral("large.bin")), m_large));
+    QVERIFY(WriteTestFile(m_root.filePath(QStringLiteral("app/tool.sh")), "#!/bin/sh\necho tool\n"));
+    QVERIFY(WriteTestFile(m_root.filePath(QStringLiteral("app/tool.elf")), QByteArray("\x7f" "ELF\x02\x01\x01", 7)));
     m_ftp = m_servers.startFtp(m_root.path());
     QVERIFY2(m_ftp, qPrintable(m_servers.lastError()));
     TestServers::FtpOptions noSize;
@@ -392,6 +398,90 @@ void tst_Downloads::shortWriteKeepsOldTarget()
     QCOMPARE(ReadAll(install(QStringLiteral("limited-ftp.bin"))), QByteArray("installed ftp"));
     QCOMPARE(ReadAll(install(QStringLiteral("limited-http.bin"))), QByteArray("installed http"));
     QVERIFY(QDir(m_install.path()).entryList({QStringLiteral("limited-*.bin?*")}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// The files of a list go over one connection while the server keeps it alive
+// (nginx does); the hook before each file can end the list between two files.
+void tst_Downloads::httpFilesShareOneConnection()
+{
+    RecordingRelay relay;
+    THttpClient http;
+    http.Host = QStringLiteral("127.0.0.1");
+    http.Port = relay.start(m_http);
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(http.Port);
+    const QStringList list{base + QStringLiteral("/app/app.exe=one-app.exe"), base + QStringLiteral("/app/lib.bin=one-lib.bin"),
+                           base + QStringLiteral("/chunked/app/notes.txt=one-notes.txt")};
+    int before = 0;
+    DownloadHttpFiles(http, list, m_installDir, false, m_addLog, [&] { ++before; });
+    QCOMPARE(before, 3);
+    QCOMPARE(ReadAll(install(QStringLiteral("one-lib.bin"))), Pattern(2000));
+    QCOMPARE(ReadAll(install(QStringLiteral("one-notes.txt"))), QByteArray("notes\n"));
+    QCOMPARE(relay.connections(), 1);
+    QVERIFY(!http.Connected()); // closed after the last entry
+
+    struct TStop
+    {
+    };
+    before = 0;
+    QFile::remove(install(QStringLiteral("one-lib.bin")));
+    QVERIFY_THROWS_EXCEPTION(TStop, DownloadHttpFiles(http, list, m_installDir, false, m_addLog, [&] {
+        if (++before == 2)
+            throw TStop{};
+    }));
+    QVERIFY(!QFile::exists(install(QStringLiteral("one-lib.bin"))));
+    QCOMPARE(relay.connections(), 2);
+}
+
+void tst_Downloads::deliveredProgramsCanStart_data()
+{
+    QTest::addColumn<QString>("protocol");
+    QTest::newRow("FTP") << QStringLiteral("FTP");
+    QTest::newRow("HTTP") << QStringLiteral("HTTP");
+}
+
+// A new file that is a program (a "#!" script or an ELF image) gets an execute
+// bit beside each read bit, so that it can be started; a new document gets
+// none; a replaced file keeps the mode of the file it replaces.
+void tst_Downloads::deliveredProgramsCanStart()
+{
+    QFETCH(QString, protocol);
+    const mode_t savedMask = ::umask(027);
+    const auto modeOf = [](const QString &path) {
+        struct stat st{};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    };
+    const QString p = protocol + u'-';
+    QVERIFY(WriteTestFile(install(p + QStringLiteral("old-doc.sh")), "an old document"));
+    QVERIFY(QFile::setPermissions(install(p + QStringLiteral("old-doc.sh")), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QVERIFY(WriteTestFile(install(p + QStringLiteral("old-tool.txt")), "#!/bin/sh\n"));
+    QVERIFY(::chmod(QFile::encodeName(install(p + QStringLiteral("old-tool.txt"))).constData(), 0751) == 0);
+
+    const QList<std::pair<QString, QString>> files{{QStringLiteral("/app/tool.sh"), p + QStringLiteral("tool.sh")},
+                                                   {QStringLiteral("/app/tool.elf"), p + QStringLiteral("tool")},
+                                                   {QStringLiteral("/app/notes.txt"), p + QStringLiteral("notes.txt")},
+                                                   {QStringLiteral("/app/tool.sh"), p + QStringLiteral("old-doc.sh")},
+                                                   {QStringLiteral("/app/notes.txt"), p + QStringLiteral("old-tool.txt")}};
+    QStringList list;
+    for (const auto &[path, target] : files)
+        list << (protocol == u"HTTP" ? QStringLiteral("http://127.0.0.1:%1").arg(m_http) : QString()) + path + u'=' + target;
+    if (protocol == u"FTP") {
+        FTP_CHECK ftp;
+        configureFtp(ftp, m_ftp);
+        DownloadFtpFiles(ftp, list, m_installDir, false, m_addLog, {});
+    } else {
+        THttpClient http;
+        http.Host = QStringLiteral("127.0.0.1");
+        http.Port = m_http;
+        DownloadHttpFiles(http, list, m_installDir, false, m_addLog);
+    }
+    ::umask(savedMask);
+
+    QCOMPARE(ReadAll(install(p + QStringLiteral("old-doc.sh"))), QByteArray("#!/bin/sh\necho tool\n"));
+    QCOMPARE(modeOf(install(p + QStringLiteral("tool.sh"))), 0750);
+    QCOMPARE(modeOf(install(p + QStringLiteral("tool"))), 0750);
+    QCOMPARE(modeOf(install(p + QStringLiteral("notes.txt"))), 0640);
+    QCOMPARE(modeOf(install(p + QStringLiteral("old-doc.sh"))), 0600);
+    QCOMPARE(modeOf(install(p + QStringLiteral("old-tool.txt"))), 0751);
 }
 
 QTEST_GUILESS_MAIN(tst_Downloads)

@@ -55,6 +55,7 @@ private slots:
     void abortWhileIdleKeepsRepliesInStep();
     void closedPortFails();
     void silentServerTimesOut();
+    void tricklingReplyTimesOut();
 
 private:
     void configure(FTP_CHECK &ftp, quint16 port)
@@ -380,6 +381,26 @@ void tst_FtpClient::silentServerTimesOut()
     FTP_CHECK ftp;
     configure(ftp, peer.startScripted({}, {}, true));
     ftp.ReadTimeout = 300;
+    QString message;
+    try {
+        ftp.Connect(5000);
+    } catch (const ETransferError &e) {
+        message = e.Message();
+    }
+    QCOMPARE(message, QStringLiteral("Read timed out."));
+    QVERIFY(!ftp.Connected());
+}
+
+// The time-out holds for a whole reply: continuation lines arriving well
+// inside it, one after the other, do not extend it. (The peer gives up after
+// 15 s and closes, so a client that waited per line fails here, not hangs.)
+void tst_FtpClient::tricklingReplyTimesOut()
+{
+    const quint16 port = m_servers.startFtpTrickle(100, 15);
+    QVERIFY2(port, qPrintable(m_servers.lastError()));
+    FTP_CHECK ftp;
+    configure(ftp, port);
+    ftp.ReadTimeout = 1000;
     QString message;
     try {
         ftp.Connect(5000);

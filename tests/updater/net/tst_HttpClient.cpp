@@ -50,6 +50,9 @@ private slots:
     void proxyRequestCarriesAbsoluteUrl();
     void disconnectDuringLargeBody();
     void closedPortFails();
+    void closeInsideALineFails_data();
+    void closeInsideALineFails();
+    void silentServerTimesOut();
 
 private:
     QString url(const QString &path, quint16 port) const
@@ -321,6 +324,56 @@ void tst_HttpClient::closedPortFails()
     QVERIFY(!GetError(http, url(QStringLiteral("/x"), http.Port)).isEmpty());
     http.Port = 0;
     QVERIFY_THROWS_EXCEPTION(ETransferError, http.Connect(5000));
+}
+
+void tst_HttpClient::closeInsideALineFails_data()
+{
+    QTest::addColumn<QByteArray>("reply"); // sent, then the connection closes
+    QTest::addColumn<int>("transfers");    // body transfers begun before the close
+    QTest::newRow("before the status line") << QByteArray() << 0;
+    QTest::newRow("inside the status line") << QByteArray("HTTP/1.1 200 O") << 0;
+    QTest::newRow("inside a header line") << QByteArray("HTTP/1.1 200 OK\r\nContent-Len") << 0;
+    QTest::newRow("before the empty line") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n") << 0;
+    QTest::newRow("inside a chunk-size line") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n1") << 1;
+    QTest::newRow("inside the last chunk's trailer")
+        << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\nX-Sum: 1") << 1;
+}
+
+// A close that cuts a line short is an error at once: the request neither
+// waits for the rest of the line nor takes half a reply for a whole one.
+void tst_HttpClient::closeInsideALineFails()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, transfers);
+    const quint16 port = m_servers.startHttpReplyThenClose(reply);
+    QVERIFY2(port, qPrintable(m_servers.lastError()));
+    THttpClient http;
+    http.Port = port;
+    http.ReadTimeout = 20000; // far beyond the test's own pace: a close must not wait for it
+    QSignalSpy begin(&http, &THttpClient::OnWorkBegin);
+    QSignalSpy end(&http, &THttpClient::OnWorkEnd);
+    QCOMPARE(GetError(http, url(QStringLiteral("/x"), port)), QStringLiteral("Connection closed by the server."));
+    QVERIFY(!http.Connected());
+    QCOMPARE(begin.size(), transfers);
+    QCOMPARE(end.size(), transfers);
+}
+
+void tst_HttpClient::silentServerTimesOut()
+{
+    QCOMPARE(THttpClient().ReadTimeout, 120000);
+    // Silent after the status line; then silent in the middle of a body.
+    const QList<QByteArray> replies{"HTTP/1.1 200 OK\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"};
+    for (const QByteArray &reply : replies) {
+        RecordingRelay peer;
+        THttpClient http;
+        http.Port = peer.startScripted({RecordingRelay::Step{reply, false}});
+        http.ReadTimeout = 300;
+        QSignalSpy begin(&http, &THttpClient::OnWorkBegin);
+        QSignalSpy end(&http, &THttpClient::OnWorkEnd);
+        QCOMPARE(GetError(http, url(QStringLiteral("/x"), http.Port)), QStringLiteral("Read timed out."));
+        QVERIFY(!http.Connected());
+        QCOMPARE(end.size(), begin.size());
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_HttpClient)

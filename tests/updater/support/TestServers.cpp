@@ -181,6 +181,31 @@ quint16 TestServers::startFtp(const QString &root, const FtpOptions &options)
     return port;
 }
 
+quint16 TestServers::startFakePeer(const QStringList &args)
+{
+    const QString script = QStringLiteral(VANTOR_SOURCE_DIR "/tests/updater/support/fake_peer.py");
+    QProcess *process = launch(QStringLiteral("/usr/bin/python3"), QStringList{script} + args);
+    if (!process)
+        return 0;
+    QDeadlineTimer deadline(15000);
+    while (!process->canReadLine() && process->state() == QProcess::Running && !deadline.hasExpired())
+        process->waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+    const quint16 port = static_cast<quint16>(process->readLine().trimmed().toUInt());
+    if (port == 0)
+        m_lastError = QStringLiteral("fake peer did not start (see %1)").arg(m_dir.path());
+    return port;
+}
+
+quint16 TestServers::startHttpReplyThenClose(const QByteArray &reply)
+{
+    return startFakePeer({QStringLiteral("http-reply"), QString::fromLatin1(reply.toHex())});
+}
+
+quint16 TestServers::startFtpTrickle(int intervalMs, int limitSeconds)
+{
+    return startFakePeer({QStringLiteral("ftp-trickle"), QString::number(intervalMs), QString::number(limitSeconds)});
+}
+
 quint16 TestServers::startFtpProxy()
 {
     const quint16 port = FreeLoopbackPort();

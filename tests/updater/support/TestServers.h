@@ -72,6 +72,13 @@ public:
     quint16 startHttp(const QString &root);
     quint16 startHttpProxy();
 
+    // Peers that misbehave on purpose (fake_peer.py beside this file):
+    // answers every HTTP request with `reply` and closes the connection;
+    quint16 startHttpReplyThenClose(const QByteArray &reply);
+    // greets every FTP client with "220-" continuation lines, one each
+    // intervalMs, for limitSeconds, and then closes without ending the reply.
+    quint16 startFtpTrickle(int intervalMs, int limitSeconds);
+
     // Kills every server started so far.
     void stopAll();
 
@@ -81,6 +88,7 @@ public:
 private:
     QProcess *launch(const QString &program, const QStringList &args);
     bool waitListening(QProcess *process, quint16 port);
+    quint16 startFakePeer(const QStringList &args);
 
     QTemporaryDir m_dir;
     QList<QProcess *> m_processes;
