@@ -216,7 +216,9 @@ void TformMain::FormCreate()
 
     miLanguage->setEnabled(!miLanguage->actions().isEmpty());
 
-    // ApplySavedLanguage: the saved language (FLanguageFile) is applied here.
+    // ApplySavedLanguage: the saved language (FLanguageFile) is applied here;
+    // whatever it applies is recorded in FAppliedLanguageFile, which
+    // SaveSettings stores.
 }
 
 void TformMain::FormDestroy()
