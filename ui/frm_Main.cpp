@@ -187,24 +187,48 @@ TformMain::TformMain(QWidget *parent)
 
     BuildTray();
 
-    // The scheduler starts switched off when schedules start disabled (the
-    // default of a first start; the stored start option decides otherwise).
-    FScheduler = new TMainThread(*this, *FEntries, this);
-    FScheduler->setObjectName(u"FScheduler"_s);
-    cbSuspend->setChecked(true);
-    cbSuspendClick();
-    FScheduler->Start();
-
+    // Design size, centred; a stored placement replaces it.
     resize(842, 435);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+
+    FormCreate();
+}
+
+void TformMain::FormCreate()
+{
+    LoadSettings();
+
+    // Made before it runs, so the check box below can switch it off first:
+    // with schedules disabled it never looks at an entry.
+    FScheduler = new TMainThread(*this, *FEntries, this);
+    FScheduler->setObjectName(u"FScheduler"_s);
+    cbSuspend->setChecked(FStartDisabled);
+    cbSuspendClick();
+    FScheduler->Start();
+
+    // BuildLanguageMenu: the Language menu is filled here.
+
+    InitHelp();
+
+    miLanguage->setEnabled(!miLanguage->actions().isEmpty());
+
+    // ApplySavedLanguage: the saved language (FLanguageFile) is applied here;
+    // whatever it applies is recorded in FAppliedLanguageFile, which
+    // SaveSettings stores.
+}
+
+void TformMain::FormDestroy()
+{
+    SetHelpRequestHandler(std::move(FPreviousHelpHandler));
 }
 
 TformMain::~TformMain()
 {
+    FormDestroy();
     // The engine's workers may still report into the list while the window goes:
     // keep them away from a half-destroyed host.
     FEntries->StopAllRuns();
@@ -524,16 +548,6 @@ void TformMain::ToolButton3Click()
     edDef->setText(BrowseForFolder(this, edDef->text()));
 }
 
-// Help, the about box, the updater and the options dialog come with their own
-// windows; the commands are in place and do nothing until then.
-void TformMain::miIndexClick() {}
-void TformMain::tbAboutClick() {}
-void TformMain::Options1Click() {}
-
-void TformMain::Update1Click()
-{
-    OpenWithShell(QCoreApplication::applicationDirPath() + u"/Update/Updater"_s);
-}
 
 // --- keyboard and closing -------------------------------------------------------
 
@@ -599,7 +613,7 @@ void TformMain::closeEvent(QCloseEvent *event)
 
 void TformMain::FormClose()
 {
-    // The settings (placement, last job list) are saved here.
+    SaveSettings();
     FTrayTimer->stop();
     trayIcon->hide();
     emit Terminated();
