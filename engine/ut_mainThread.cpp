@@ -8,7 +8,9 @@
 #include "ut_General.h"
 
 #include <QMutexLocker>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 
 TMainThread::TMainThread(TVantorHost &host, TEntryList &list, QObject *parent)
     : QThread(parent)
@@ -74,24 +76,39 @@ bool TMainThread::CheckDue(TDataObject *entry)
 {
     QMutexLocker locker(&FList.Lock());
     const int row = FList.RowOf(entry);
-    return row >= 0 && CheckDueLocked(row);
+    return row >= 0 && CheckDueLocked(row, CurrentOle());
 }
 
-bool TMainThread::CheckDueLocked(int row)
+bool TMainThread::CheckDueLocked(int row, TDateTime now, TDateTime *dueAt)
 {
     TDataObject *entry = FList.Entry(row);
     if (!entry || !FList.IsChecked(row))
         return false;
-    if (entry->FWorker)   // end handling still to come
+    if (entry->FWorker)   // end handling still to come; its end wakes us
         return false;
     if (entry->FSchedule == skNone || entry->FNextRun == 0)
         return false;
-    const TDateTime now = CurrentOle();
-    if (now < entry->FNextRun)
-        return false;
     if (entry->FSchedule == skFixed && !(entry->FNextRun > entry->FLastRun))
         return false;
+    if (now < entry->FNextRun) {
+        if (dueAt && (*dueAt == 0 || entry->FNextRun < *dueAt))
+            *dueAt = entry->FNextRun;
+        return false;
+    }
     return entry->StartRunLocked();
+}
+
+int TMainThread::SleepMs(const QDateTime &now, TDateTime earliestDue)
+{
+    int ms = std::min(kMaxSleepMs, 1000 - now.time().msec() + kSecondMarginMs);
+    if (earliestDue != 0) {
+        const double untilDue = (earliestDue - OleFromDateTime(now)) * 86400000.0;
+        // One millisecond late rather than a hair early, which would only buy
+        // an empty pass.
+        if (untilDue < ms)
+            ms = untilDue <= 0 ? 0 : int(std::ceil(untilDue)) + 1;
+    }
+    return std::clamp(ms, 0, kMaxSleepMs);
 }
 
 void TMainThread::run()
@@ -100,22 +117,33 @@ void TMainThread::run()
     while (!FStopping.load()) {
         if (!WaitWhileDisabled())
             return;
+        TDateTime earliestDue = 0;
         try {
-            for (int i = 0;;) {
+            // One reading of the clock serves the whole pass (a pass over
+            // thousands of entries takes well under a millisecond); it is read
+            // again after a start, which takes longer.
+            TDateTime now = CurrentOle();
+            for (int i = 0;; ++i) {
+                bool started = false;
                 {
                     // Rows re-counted before every entry; the lock keeps the row
                     // and its entry alive and its end handling out during the test.
                     QMutexLocker locker(&FList.Lock());
                     if (i >= FList.Count())
                         break;
-                    CheckDueLocked(i);
+                    started = CheckDueLocked(i, now, &earliestDue);
                 }
-                ++i;
-                if (!WaitWhileDisabled())
-                    return;
-                UpdateStatus();
                 if (FStopping.load())
                     return;
+                if (started) {
+                    // The tray turns active now, not at the end of the pass.
+                    if (!WaitWhileDisabled())
+                        return;
+                    UpdateStatus();
+                    if (FStopping.load())
+                        return;
+                    now = CurrentOle();
+                }
                 if (!WaitWhileDisabled())
                     return;
             }
@@ -126,7 +154,7 @@ void TMainThread::run()
             return;
         UpdateStatus();
         ++FPasses;
-        if (!WaitForNextPass())
+        if (!WaitForNextPass(SleepMs(CurrentDateTime(), earliestDue)))
             return;
     }
 }
@@ -135,18 +163,17 @@ bool TMainThread::WaitWhileDisabled()
 {
     while (!FStopping.load() && (!FEnabled.load() || FMainForm.SchedulesDisabled())) {
         std::unique_lock lock(FMutex);
-        FWake.wait_for(lock, std::chrono::milliseconds(kPassIntervalMs),
+        FWake.wait_for(lock, std::chrono::milliseconds(kDisabledPollMs),
                        [this] { return FWakeRequested || FStopping.load(); });
         FWakeRequested = false;
     }
     return !FStopping.load();
 }
 
-bool TMainThread::WaitForNextPass()
+bool TMainThread::WaitForNextPass(int ms)
 {
     std::unique_lock lock(FMutex);
-    FWake.wait_for(lock, std::chrono::milliseconds(kPassIntervalMs),
-                   [this] { return FWakeRequested || FStopping.load(); });
+    FWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return FWakeRequested || FStopping.load(); });
     FWakeRequested = false;
     return !FStopping.load();
 }
