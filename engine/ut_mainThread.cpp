@@ -58,6 +58,7 @@ void TMainThread::Wake()
     {
         std::lock_guard lock(FMutex);
         FWakeRequested = true;
+        FChanged = true;
     }
     FWake.notify_all();
 }
@@ -95,7 +96,10 @@ bool TMainThread::CheckDueLocked(int row, TDateTime now, TDateTime *dueAt)
             *dueAt = entry->FNextRun;
         return false;
     }
-    return entry->StartRunLocked();
+    if (entry->StartRunLocked())
+        return true;
+    FStartFailed.store(true);   // due, but no worker: try again next pass
+    return false;
 }
 
 int TMainThread::SleepMs(const QDateTime &now, TDateTime earliestDue)
@@ -114,41 +118,65 @@ int TMainThread::SleepMs(const QDateTime &now, TDateTime earliestDue)
 void TMainThread::run()
 {
     SetCurrentThreadLowestNormalPriority();
+    // The earliest next run found by the last test of the entries (0: none),
+    // and the passes since then.
+    TDateTime earliestDue = 0;
+    int passesSinceTest = kTestEveryPasses;
     while (!FStopping.load()) {
         if (!WaitWhileDisabled())
             return;
-        TDateTime earliestDue = 0;
-        try {
-            // One reading of the clock serves the whole pass (a pass over
-            // thousands of entries takes well under a millisecond); it is read
-            // again after a start, which takes longer.
-            TDateTime now = CurrentOle();
-            for (int i = 0;; ++i) {
-                bool started = false;
-                {
-                    // Rows re-counted before every entry; the lock keeps the row
-                    // and its entry alive and its end handling out during the test.
-                    QMutexLocker locker(&FList.Lock());
-                    if (i >= FList.Count())
-                        break;
-                    started = CheckDueLocked(i, now, &earliestDue);
-                }
-                if (FStopping.load())
-                    return;
-                if (started) {
-                    // The tray turns active now, not at the end of the pass.
-                    if (!WaitWhileDisabled())
-                        return;
-                    UpdateStatus();
+        bool changed = false;
+        {
+            std::lock_guard lock(FMutex);
+            std::swap(changed, FChanged);
+        }
+        // Nothing becomes due by itself before the earliest next run: a pass
+        // tests the entries only when something changed, when that time has
+        // come (also by a clock set forward or a resume from suspend), or when
+        // a start failed. A test every kTestEveryPasses passes is a net for a
+        // change that announced itself to nobody.
+        const bool test = changed || FStartFailed.exchange(false) || passesSinceTest >= kTestEveryPasses
+            || (earliestDue != 0 && CurrentOle() >= earliestDue);
+        if (test) {
+            earliestDue = 0;
+            passesSinceTest = 0;
+            ++FTests;
+            try {
+                // One reading of the clock serves the whole pass (a pass over
+                // thousands of entries takes well under a millisecond); it is
+                // read again after a start, which takes longer.
+                TDateTime now = CurrentOle();
+                for (int i = 0;; ++i) {
+                    bool started = false;
+                    {
+                        // Rows re-counted before every entry; the lock keeps the
+                        // row and its entry alive and its end handling out
+                        // during the test.
+                        QMutexLocker locker(&FList.Lock());
+                        if (i >= FList.Count())
+                            break;
+                        started = CheckDueLocked(i, now, &earliestDue);
+                    }
                     if (FStopping.load())
                         return;
-                    now = CurrentOle();
+                    if (started) {
+                        // The tray turns active now, not at the end of the pass.
+                        if (!WaitWhileDisabled())
+                            return;
+                        UpdateStatus();
+                        if (FStopping.load())
+                            return;
+                        now = CurrentOle();
+                    }
+                    if (!WaitWhileDisabled())
+                        return;
                 }
-                if (!WaitWhileDisabled())
-                    return;
+            } catch (...) {
+                // Ends this pass only; the next pass tests again.
+                FStartFailed.store(true);
             }
-        } catch (...) {
-            // Ends this pass only.
+        } else {
+            ++passesSinceTest;
         }
         if (!WaitWhileDisabled())
             return;

@@ -1,7 +1,8 @@
 // ut_mainThread: the scheduler. One thread that walks the entry list, starts
 // every entry that is due and hands a status refresh to the UI thread after
 // every pass (and at once after a start). Between passes it sleeps until the
-// next whole second of the clock or the earliest next run, whichever is first.
+// next whole second of the clock or the earliest next run, whichever is first;
+// a pass tests the entries only when something may have made one due.
 #pragma once
 
 #include <QThread>
@@ -25,6 +26,9 @@ public:
     static constexpr int kMaxSleepMs = 1000;
     // Past the whole second it waits for, so that the time it shows has moved on.
     static constexpr int kSecondMarginMs = 5;
+    // An idle pass tests no entry unless something changed or a next run has
+    // come; every this many passes it tests them all the same.
+    static constexpr int kTestEveryPasses = 60;
     // How often a switched-off scheduler looks at the window's disable flag,
     // which the window may change without waking it.
     static constexpr int kDisabledPollMs = 250;
@@ -59,8 +63,10 @@ public:
     static int SleepMs(const QDateTime &now, TDateTime earliestDue);
     // The status refresh itself (UI thread): tray image list, panels 0 and 1.
     void UpdateStatusNow();
-    // Passes completed so far (for tests and benchmarks).
+    // Passes completed so far, and those of them that tested the entries (for
+    // tests and benchmarks).
     quint64 Passes() const { return FPasses.load(); }
+    quint64 Tests() const { return FTests.load(); }
 
 protected:
     void run() override;   // Execute
@@ -81,8 +87,11 @@ private:
     std::atomic<bool> FEnabled{true};
     std::atomic<bool> FStopping{false};
     std::atomic<quint64> FPasses{0};
+    std::atomic<quint64> FTests{0};
+    std::atomic<bool> FStartFailed{false};
     std::mutex FMutex;
     std::condition_variable FWake;
     bool FWakeRequested = false;
+    bool FChanged = false;   // Wake() since the last pass began (FMutex)
     bool FStatusDone = false;
 };
