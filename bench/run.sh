@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the project and runs every benchmark (bench/*/run.sh), printing their figures.
+# Builds the project and runs every benchmark (bench/*/run.sh, then the large job
+# lists of bench/ui/scale.sh), printing their figures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -11,3 +12,5 @@ for b in bench/*/run.sh; do
     echo "== $b"
     bash "$b"
 done
+echo "== bench/ui/scale.sh"
+bash bench/ui/scale.sh

@@ -32,6 +32,7 @@ TDataObject *TEntryList::AddRow()
     TDataObject *entry = newRow.entry.get();
     {
         QMutexLocker locker(&FLock);
+        FRowOf.insert(entry, row);
         FRows.push_back(std::move(newRow));
     }
     endInsertRows();
@@ -53,6 +54,9 @@ bool TEntryList::RemoveRow(int row)
         QMutexLocker locker(&FLock);
         doomed = std::move(FRows[size_t(row)].entry);
         FRows.erase(FRows.begin() + row);
+        FRowOf.remove(doomed.get());
+        for (int i = row; i < Count(); ++i)
+            FRowOf[FRows[size_t(i)].entry.get()] = i;
         // Its worker still reports to it; it is freed when that worker has ended.
         if (doomed->FWorker)
             FRetired.push_back(std::move(doomed));
@@ -72,6 +76,7 @@ void TEntryList::Clear()
     {
         QMutexLocker locker(&FLock);
         doomed.swap(FRows);
+        FRowOf.clear();
         for (TRow &row : doomed) {
             if (row.entry->FWorker)
                 FRetired.push_back(std::move(row.entry));
@@ -177,11 +182,7 @@ int TEntryList::Image(int row) const
 
 int TEntryList::RowOf(const TDataObject *entry) const
 {
-    for (size_t i = 0; i < FRows.size(); ++i) {
-        if (FRows[i].entry.get() == entry)
-            return static_cast<int>(i);
-    }
-    return -1;
+    return FRowOf.value(entry, -1);
 }
 
 TDataObject *TEntryList::Entry(int row) const

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QMutex>
 #include <QStringList>
 #include <memory>
@@ -118,6 +119,10 @@ private:
 
     mutable QMutex FLock;
     std::vector<TRow> FRows;
+    // Row of each entry, so that finding an entry's row costs the same in a
+    // list of ten thousand rows as in one of ten. Changed with FRows, under
+    // FLock.
+    QHash<const TDataObject *, int> FRowOf;
     // Entries whose row is gone but whose worker has not ended yet.
     std::vector<std::unique_ptr<TDataObject>> FRetired;
     QStringList FCaptions;

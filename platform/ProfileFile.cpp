@@ -2,7 +2,6 @@
 #include "ProfileFile.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QSaveFile>
 
 EProfileWriteError::EProfileWriteError(const QString &message)
@@ -35,24 +34,9 @@ std::optional<QString> keyName(const QString &line)
     return eq < 0 ? t : t.left(eq).trimmed();
 }
 
-bool sameName(const QString &a, const QString &b)
+QString folded(const QString &name)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
-// Keeps the names that fit into the list buffer, each with its terminating zero,
-// plus the final zero that ends the list.
-QStringList fitNameBuffer(const QStringList &names)
-{
-    QStringList fitting;
-    qsizetype used = 1;
-    for (const QString &name : names) {
-        used += name.toUtf8().size() + 1;
-        if (used > TProfileFile::NameListBufferSize)
-            break;
-        fitting << name;
-    }
-    return fitting;
+    return name.toCaseFolded();
 }
 
 QString cutValue(QString value)
@@ -68,33 +52,131 @@ QString cutValue(QString value)
 
 } // namespace
 
-TProfileFile::TProfileFile(const QString &fileName)
+TProfileFile::TProfileFile(const QString &fileName, TStart start)
     : FFileName(fileName)
 {
-    Reload();
+    if (start == psRead)
+        Reload();
+}
+
+void TProfileFile::TSection::IndexKeys()
+{
+    keys.clear();
+    if (lines.size() <= IndexFrom)
+        return;
+    for (int i = 0; i < lines.size(); ++i) {
+        const auto name = keyName(lines.at(i));
+        if (!name || name->isEmpty())
+            continue;
+        const QString k = folded(*name);
+        if (!keys.contains(k))
+            keys.insert(k, i);
+    }
+}
+
+int TProfileFile::TSection::FindKey(const QString &key) const
+{
+    if (lines.size() > IndexFrom)
+        return keys.value(folded(key.trimmed()), -1);
+    const QStringView wanted = QStringView(key).trimmed();
+    if (wanted.isEmpty())
+        return -1;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QStringView line = QStringView(lines.at(i)).trimmed();
+        if (line.isEmpty() || line.startsWith(u';'))
+            continue;
+        const qsizetype eq = line.indexOf(u'=');
+        const QStringView name = eq < 0 ? line : line.left(eq).trimmed();
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+void TProfileFile::TSection::KeyAppended()
+{
+    const int at = int(lines.size()) - 1;
+    if (at + 1 <= IndexFrom)
+        return;
+    if (at == IndexFrom) {   // just grew past the short ones
+        IndexKeys();
+        return;
+    }
+    const auto name = keyName(lines.at(at));
+    if (name && !name->isEmpty()) {
+        const QString k = folded(*name);
+        if (!keys.contains(k))
+            keys.insert(k, at);
+    }
+}
+
+void TProfileFile::TDocument::IndexSections()
+{
+    index.clear();
+    for (int i = 0; i < int(sections.size()); ++i) {
+        const QString k = folded(sections[size_t(i)].name);
+        if (!index.contains(k))
+            index.insert(k, i);
+    }
 }
 
 void TProfileFile::Reload()
 {
-    FLines.clear();
+    FDoc = TDocument();
     QFile f(FFileName);
     if (!f.open(QIODevice::ReadOnly))
         return;
     QByteArray data = f.readAll();
     if (data.startsWith("\xEF\xBB\xBF"))
         data.remove(0, 3);
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    FLines = QString::fromUtf8(data).split(lineEnd);
-    if (!FLines.isEmpty() && FLines.constLast().isEmpty())
-        FLines.removeLast(); // the break after the last line opens no new line
+    const QString text = QString::fromUtf8(data);
+    data.clear();
+
+    QStringList *target = &FDoc.preamble;
+    const auto takeLine = [&](qsizetype from, qsizetype to) {
+        const QString line = text.mid(from, to - from);
+        if (const auto name = headerName(line)) {
+            TSection section;
+            section.header = line;
+            section.name = *name;
+            FDoc.sections.push_back(std::move(section));
+            target = &FDoc.sections.back().lines;
+            return;
+        }
+        target->append(line);
+    };
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\r' && c != u'\n')
+            continue;
+        takeLine(start, i);
+        if (c == u'\r' && i + 1 < size && text.at(i + 1) == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    // The break after the last line opens no new line.
+    if (start < size)
+        takeLine(start, size);
+    for (TSection &section : FDoc.sections)
+        section.IndexKeys();
+    FDoc.IndexSections();
 }
 
 void TProfileFile::Save()
 {
     QByteArray data;
-    for (const QString &line : std::as_const(FLines)) {
+    const auto add = [&data](const QString &line) {
         data += line.toUtf8();
         data += "\r\n";
+    };
+    for (const QString &line : std::as_const(FDoc.preamble))
+        add(line);
+    for (const TSection &section : FDoc.sections) {
+        add(section.header);
+        for (const QString &line : section.lines)
+            add(line);
     }
     // Unbuffered on purpose: through the buffer, a short write (disk full, file
     // size limit) is lost and commit() would rename a truncated file into place.
@@ -113,90 +195,89 @@ void TProfileFile::Save()
 
 void TProfileFile::Clear()
 {
-    FLines.clear();
+    FDoc = TDocument();
 }
 
-TProfileFile::TLocation TProfileFile::findSection(const QString &section) const
+const TProfileFile::TSection *TProfileFile::findSection(const QString &section) const
 {
-    TLocation where;
-    for (int i = 0; i < FLines.size(); ++i) {
-        const auto name = headerName(FLines.at(i));
-        if (!name)
-            continue;
-        if (where.header >= 0) {
-            where.end = i;
-            return where;
-        }
-        if (sameName(*name, section))
-            where.header = i;
-    }
-    if (where.header >= 0)
-        where.end = int(FLines.size());
-    return where;
+    const auto it = FDoc.index.constFind(folded(section));
+    return it == FDoc.index.cend() ? nullptr : &FDoc.sections[size_t(*it)];
 }
 
-int TProfileFile::findKeyLine(const TLocation &where, const QString &key) const
+TProfileFile::TSection *TProfileFile::findSection(const QString &section)
 {
-    if (where.header < 0)
-        return -1;
-    for (int i = where.header + 1; i < where.end; ++i) {
-        const auto name = keyName(FLines.at(i));
-        if (name && !name->isEmpty() && sameName(*name, key))
-            return i;
-    }
-    return -1;
+    const auto it = FDoc.index.constFind(folded(section));
+    return it == FDoc.index.cend() ? nullptr : &FDoc.sections[size_t(*it)];
 }
+
+namespace {
+
+// The value of a key line: the text after its first "=", trimmed.
+QString valueOf(const QString &line)
+{
+    const qsizetype eq = line.indexOf(u'=');
+    return eq < 0 ? QString() : line.mid(eq + 1).trimmed();
+}
+
+} // namespace
 
 std::optional<QString> TProfileFile::rawValue(const QString &section, const QString &key) const
 {
-    const int line = findKeyLine(findSection(section), key.trimmed());
+    const TSection *where = findSection(section);
+    if (!where)
+        return std::nullopt;
+    const int line = where->FindKey(key);
     if (line < 0)
         return std::nullopt;
-    const QString &text = FLines.at(line);
-    const qsizetype eq = text.indexOf(u'=');
-    return eq < 0 ? QString() : text.mid(eq + 1).trimmed();
+    return valueOf(where->lines.at(line));
 }
 
 QStringList TProfileFile::ReadSections() const
 {
     QStringList names;
-    for (const QString &line : FLines) {
-        const auto name = headerName(line);
-        if (!name || name->isEmpty())
-            continue;
-        const bool seen = std::any_of(names.cbegin(), names.cend(),
-                                      [&](const QString &n) { return sameName(n, *name); });
-        if (!seen)
-            names << *name;
+    for (int i = 0; i < int(FDoc.sections.size()); ++i) {
+        const QString &name = FDoc.sections[size_t(i)].name;
+        // Each name once, where it first appears.
+        if (!name.isEmpty() && FDoc.index.value(folded(name), -1) == i)
+            names << name;
     }
-    return fitNameBuffer(names);
+    return names;
 }
 
 QStringList TProfileFile::ReadSection(const QString &section) const
 {
-    const TLocation where = findSection(section);
     QStringList keys;
-    if (where.header < 0)
+    const TSection *where = findSection(section);
+    if (!where)
         return keys;
-    for (int i = where.header + 1; i < where.end; ++i) {
-        const auto name = keyName(FLines.at(i));
+    for (const QString &line : where->lines) {
+        const auto name = keyName(line);
         if (name && !name->isEmpty())
             keys << *name;
     }
-    return fitNameBuffer(keys);
+    return keys;
 }
 
 QStringList TProfileFile::ReadSectionValues(const QString &section) const
 {
     QStringList entries;
-    for (const QString &key : ReadSection(section))
-        entries << key + u'=' + ReadString(section, key, QString());
+    const TSection *where = findSection(section);
+    if (!where)
+        return entries;
+    for (const QString &line : where->lines) {
+        const auto name = keyName(line);
+        if (!name || name->isEmpty())
+            continue;
+        // A key written twice is listed twice, both times with its first value.
+        const int first = where->FindKey(*name);
+        entries << *name + u'=' + cutValue(valueOf(where->lines.at(first)));
+    }
     return entries;
 }
 
 bool TProfileFile::SectionExists(const QString &section) const
 {
-    return findSection(section).header >= 0;
+    return findSection(section) != nullptr;
 }
 
 bool TProfileFile::ValueExists(const QString &section, const QString &key) const
@@ -240,9 +321,11 @@ std::optional<int> TProfileFile::ParseInteger(const QString &text)
             return std::nullopt;
     }
     if (base == 16) {
-        // Eight hex digits cover the whole 32-bit pattern: $FFFFFFFF is -1.
-        const auto bits = qint32(quint32(magnitude));
-        return negative ? -bits : bits;
+        // Eight hex digits cover the whole 32-bit pattern: $FFFFFFFF is -1. The
+        // sign negates the pattern in unsigned arithmetic: negating the int
+        // -2147483648 ("-$80000000") would overflow.
+        const auto bits = quint32(magnitude);
+        return qint32(negative ? 0u - bits : bits);
     }
     const qint64 value = negative ? -qint64(magnitude) : qint64(magnitude);
     if (value < INT32_MIN || value > INT32_MAX)
@@ -265,16 +348,17 @@ bool TProfileFile::ReadBool(const QString &section, const QString &key, bool def
 
 template<typename Change> void TProfileFile::change(Change &&apply)
 {
-    if (FAutoSave)
-        Reload();
-    const QStringList before = FLines;
-    apply();
-    if (!FAutoSave)
+    if (!FAutoSave) {
+        apply();
         return;
+    }
+    Reload();
+    const TDocument before = FDoc;
+    apply();
     try {
         Save();
     } catch (...) {
-        FLines = before;
+        FDoc = before;
         throw;
     }
 }
@@ -288,22 +372,36 @@ void TProfileFile::WriteString(const QString &section, const QString &key, const
     flat.replace(u'\n', u' ');
     const QString name = key.trimmed();
     change([&] {
-        const TLocation where = findSection(section);
-        if (where.header < 0) {
-            FLines << u'[' + section + u']' << name + u'=' + flat;
+        TSection *where = findSection(section);
+        if (!where) {
+            TSection added;
+            added.header = u'[' + section + u']';
+            added.name = headerName(added.header).value_or(QString());
+            added.lines << name + u'=' + flat;
+            added.IndexKeys();
+            FDoc.sections.push_back(std::move(added));
+            const QString k = folded(FDoc.sections.back().name);
+            if (!FDoc.index.contains(k))
+                FDoc.index.insert(k, int(FDoc.sections.size()) - 1);
             return;
         }
-        const int line = findKeyLine(where, name);
-        if (line >= 0) {
-            const auto existing = keyName(FLines.at(line));
-            FLines[line] = *existing + u'=' + flat;
+        const int found = where->FindKey(name);
+        if (found >= 0) {
+            QString &line = where->lines[found];
+            line = *keyName(line) + u'=' + flat;
             return;
         }
-        int insertAt = where.header + 1;
-        for (int i = where.header + 1; i < where.end; ++i)
-            if (!FLines.at(i).trimmed().isEmpty())
-                insertAt = i + 1;
-        FLines.insert(insertAt, name + u'=' + flat);
+        // After the section's last non-blank line, so blank lines that part
+        // sections stay between them.
+        qsizetype insertAt = where->lines.size();
+        while (insertAt > 0 && where->lines.at(insertAt - 1).trimmed().isEmpty())
+            --insertAt;
+        const bool appended = insertAt == where->lines.size();
+        where->lines.insert(insertAt, name + u'=' + flat);
+        if (appended)
+            where->KeyAppended();
+        else
+            where->IndexKeys();
     });
 }
 
@@ -320,16 +418,22 @@ void TProfileFile::WriteBool(const QString &section, const QString &key, bool va
 void TProfileFile::EraseSection(const QString &section)
 {
     change([&] {
-        for (TLocation where = findSection(section); where.header >= 0; where = findSection(section))
-            FLines.erase(FLines.begin() + where.header, FLines.begin() + where.end);
+        const QString k = folded(section);
+        std::erase_if(FDoc.sections, [&k](const TSection &s) { return folded(s.name) == k; });
+        FDoc.IndexSections();
     });
 }
 
 void TProfileFile::DeleteKey(const QString &section, const QString &key)
 {
     change([&] {
-        const int line = findKeyLine(findSection(section), key.trimmed());
-        if (line >= 0)
-            FLines.removeAt(line);
+        TSection *where = findSection(section);
+        if (!where)
+            return;
+        const int found = where->FindKey(key);
+        if (found < 0)
+            return;
+        where->lines.removeAt(found);
+        where->IndexKeys();
     });
 }

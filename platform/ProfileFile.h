@@ -1,10 +1,12 @@
 // ProfileFile: INI ("profile") text files as both programs read and write them.
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 // Raised when a profile file cannot be written. Message() is the text shown to
 // the user: "Unable to write to <path>".
@@ -28,6 +30,11 @@ private:
 // trimmed, or the whole trimmed line when it has no "=". Section and key names
 // match without regard to case; the first occurrence of a section or key wins.
 //
+// Sections and keys are kept in hashes beside the lines, so reading a value and
+// writing one cost the same however large the file is: building or reading a
+// file of n entries is linear in n. Name lists have no size limit: every section
+// and every key is listed, however many there are.
+//
 // Writing: with AutoSave on (the default) every Write*/EraseSection reads the file
 // again, applies the change and saves the whole file at once, so each call stands
 // on its own like a single system call. With AutoSave off, changes stay in memory
@@ -36,13 +43,14 @@ private:
 class TProfileFile
 {
 public:
-    // Size of the buffer through which name lists are read: names (in UTF-8) plus
-    // one terminating byte each must fit; names beyond it are not seen.
-    static constexpr int NameListBufferSize = 16384;
     // Values are read through a 2048-character buffer: 2047 characters survive.
     static constexpr int MaxValueLength = 2047;
 
-    explicit TProfileFile(const QString &fileName);
+    // How a document starts: with the file's content, or empty (for a file
+    // that is to be written anew, whose old content would only be thrown away).
+    enum TStart { psRead, psEmpty };
+
+    explicit TProfileFile(const QString &fileName, TStart start = psRead);
 
     const QString &FileName() const { return FFileName; }
     void Reload();
@@ -54,7 +62,7 @@ public:
     // Forgets every line (the file itself is touched only by the next save).
     void Clear();
 
-    // Section names in file order, each once.
+    // Section names in file order, each once (every one of them).
     QStringList ReadSections() const;
     // Key names of a section in file order (a key written twice is listed twice);
     // empty when the section is missing.
@@ -84,20 +92,45 @@ public:
     void DeleteKey(const QString &section, const QString &key);
 
     // The integer rule of ReadInteger, for callers that parse values themselves.
+    // A sign may stand before the number, also before a hexadecimal one; eight
+    // hexadecimal digits give the whole 32-bit pattern ("$FFFFFFFF" is -1), and a
+    // sign before them negates that pattern modulo 2^32 ("-$80000000" is
+    // -2147483648, "-$FFFFFFFF" is 1).
     static std::optional<int> ParseInteger(const QString &text);
 
 private:
-    struct TLocation
+    // One section: its header line as read, the lines below it up to the next
+    // header, and, once it holds more than a few lines, the first line of each
+    // key name (case-folded) among them. A short section is searched line by
+    // line, which is cheaper than keeping a hash for each of thousands of them.
+    struct TSection
     {
-        int header = -1; // line index of the section header, -1 when missing
-        int end = -1;    // index one past the section's last line
+        static constexpr int IndexFrom = 24;
+        QString header;
+        QString name;
+        QStringList lines;
+        QHash<QString, int> keys;
+        void IndexKeys();
+        // Line of the first occurrence of `key` (trimmed), -1 when missing.
+        int FindKey(const QString &key) const;
+        // A key line was added at the end.
+        void KeyAppended();
     };
-    TLocation findSection(const QString &section) const;
-    int findKeyLine(const TLocation &where, const QString &key) const;
+    // Lines before the first section, then the sections in file order; `index`
+    // holds the first section of each name (case-folded).
+    struct TDocument
+    {
+        QStringList preamble;
+        std::vector<TSection> sections;
+        QHash<QString, int> index;
+        void IndexSections();
+    };
+    const TSection *findSection(const QString &section) const;
+    TSection *findSection(const QString &section);
     std::optional<QString> rawValue(const QString &section, const QString &key) const;
     template<typename Change> void change(Change &&apply);
 
     QString FFileName;
-    QStringList FLines;
+    TDocument FDoc;
     bool FAutoSave = true;
 };

@@ -22,6 +22,7 @@
 #include <QTreeView>
 #include <algorithm>
 #include <exception>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -83,7 +84,7 @@ protected:
             return;
         }
         const std::pair<int, int> cell{topLeft.row(), topLeft.column()};
-        if (std::find(FChangedCells.begin(), FChangedCells.end(), cell) != FChangedCells.end())
+        if (!FGatheredCells.insert(cell).second)
             return;
         FChangedCells.push_back(cell);
         if (FChangedCells.size() == 1)
@@ -95,6 +96,7 @@ private:
     {
         const std::vector<std::pair<int, int>> cells = std::move(FChangedCells);
         FChangedCells.clear();
+        FGatheredCells.clear();
         for (const auto &[row, column] : cells) {
             // A row removed meanwhile needs nothing: removing it laid out and
             // repainted the whole list.
@@ -105,6 +107,9 @@ private:
     }
 
     std::vector<std::pair<int, int>> FChangedCells;   // (row, column), each once
+    // The same cells for the "each once" test: loading a long job list changes
+    // thousands of cells before the window's next turn.
+    std::set<std::pair<int, int>> FGatheredCells;
 };
 
 QAction *MakeAction(QObject *parent, const char *name, const QString &text, int image = -1)

@@ -2,6 +2,7 @@
 #include "frm_Main.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <cmath>
@@ -38,8 +39,10 @@ QString DateTimeToText(TDateTime value)
     }
     const QDate date = cOleBase.addDays(static_cast<qint64>(days));
     QString text = FormatShortDate(date);
-    // Fractions of a second are not kept: the long time format has none.
-    if (ms / 1000 != 0)
+    // The time is left out only at exactly midnight; a moment under a second
+    // past it is written as 00:00:00 (fractions of a second are not kept: the
+    // long time format has none).
+    if (ms != 0)
         text += u" "_s + FormatLongTime(QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
     return text;
 }
@@ -52,26 +55,55 @@ TDateTime OleFromParts(const QDate &date, const QTime &time)
 }
 
 // Reads what DateTimeToText wrote; 0 when the text is neither a date nor a date
-// and a time.
-TDateTime TextToDateTime(const QString &text)
+// and a time. Parsing a locale format is costly and a job list repeats its
+// dates and times (never-run entries, common run times), so one reader keeps
+// what it has parsed for the length of a load.
+class TDateTimeReader
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
+public:
+    TDateTime Read(const QString &text)
+    {
+        const QString trimmed = text.trimmed();
+        if (trimmed.isEmpty())
+            return 0;
+        // A date and a time first: a short date has at most three fields and a
+        // long time three more, so no text reads both as a date alone and as a
+        // date and a time, and the order costs no meaning. It saves a failed
+        // parse of every date-time value.
+        // A short date may itself hold blanks: try every blank as the split.
+        for (qsizetype at = trimmed.indexOf(u' '); at > 0; at = trimmed.indexOf(u' ', at + 1)) {
+            const QDate date = Date(trimmed.left(at).trimmed());
+            if (!date.isValid())
+                continue;
+            const QTime time = Time(trimmed.mid(at + 1).trimmed());
+            if (time.isValid())
+                return OleFromParts(date, time);
+        }
+        const QDate whole = Date(trimmed);
+        if (whole.isValid())
+            return OleFromParts(whole, QTime(0, 0));
         return 0;
-    const QDate whole = ParseShortDate(trimmed);
-    if (whole.isValid())
-        return OleFromParts(whole, QTime(0, 0));
-    // A short date may itself hold blanks: try every blank as the split.
-    for (qsizetype at = trimmed.indexOf(u' '); at > 0; at = trimmed.indexOf(u' ', at + 1)) {
-        const QDate date = ParseShortDate(trimmed.left(at).trimmed());
-        if (!date.isValid())
-            continue;
-        const QTime time = ParseLongTime(trimmed.mid(at + 1).trimmed());
-        if (time.isValid())
-            return OleFromParts(date, time);
     }
-    return 0;
-}
+
+private:
+    QDate Date(const QString &text)
+    {
+        auto it = FDates.constFind(text);
+        if (it == FDates.cend())
+            it = FDates.insert(text, ParseShortDate(text));
+        return *it;
+    }
+    QTime Time(const QString &text)
+    {
+        auto it = FTimes.constFind(text);
+        if (it == FTimes.cend())
+            it = FTimes.insert(text, ParseLongTime(text));
+        return *it;
+    }
+
+    QHash<QString, QDate> FDates;
+    QHash<QString, QTime> FTimes;
+};
 
 } // namespace
 
@@ -98,6 +130,7 @@ void TformMain::LoadJobList(const QString &Path)
     FJobListFile = path;
 
     const TProfileFile file(path);
+    TDateTimeReader dates;
     edDef->setText(file.ReadString(cMain, cDefaultDestination, QString()));
     const QStringList sections = file.ReadSections();
     for (const QString &section : sections) {
@@ -109,8 +142,8 @@ void TformMain::LoadJobList(const QString &Path)
             mask = u"*.*"_s;
         AddEntryRow(file.ReadString(section, u"Src"_s, QString()), file.ReadString(section, u"Dest"_s, QString()),
                     mask, file.ReadBool(section, u"Active"_s, true), file.ReadInteger(section, u"Schedule"_s, 0),
-                    TextToDateTime(file.ReadString(section, u"Schedule Time"_s, QString())),
-                    TextToDateTime(file.ReadString(section, u"Last"_s, QString())),
+                    dates.Read(file.ReadString(section, u"Schedule Time"_s, QString())),
+                    dates.Read(file.ReadString(section, u"Last"_s, QString())),
                     file.ReadString(section, u"ActionBefore"_s, QString()),
                     file.ReadString(section, u"ActionAfter"_s, QString()),
                     static_cast<quint8>(file.ReadInteger(section, u"CopyType"_s, 0)));
@@ -131,9 +164,8 @@ void TformMain::SaveJobList(const QString &Path)
 
     // The whole content is built anew and replaces the old file only once it is
     // completely written: a failed save leaves the old file whole.
-    TProfileFile file(path);
+    TProfileFile file(path, TProfileFile::psEmpty);
     file.SetAutoSave(false);
-    file.Clear();
     file.WriteString(cMain, cDefaultDestination, edDef->text());
     for (int row = 0; row < FEntries->Count(); ++row) {
         const TDataObject *entry = FEntries->Entry(row);

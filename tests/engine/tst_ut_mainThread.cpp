@@ -1,5 +1,6 @@
 // The scheduler: due conditions, its thread's passes and status refreshes,
 // switching off and on, and ending while the UI thread no longer serves it.
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QSignalSpy>
 #include <QTest>
@@ -26,6 +27,11 @@ private slots:
     void threadStartsDueEntryOnceAndRefreshes();
     void disabledStartsNothingUntilReenabled();
     void shutdownWhileHandOverIsNotServed();
+    void sleepUntilSecondOrDue_data();
+    void sleepUntilSecondOrDue();
+    void longListOneRefreshPerPass();
+    void dueEntryStartsAtItsTime();
+    void clockSetForwardIsSeen();
 
 private:
     TDataObject *addEntry(RunHost &host, qint32 schedule, TDateTime next, TDateTime last,
@@ -193,7 +199,8 @@ void tst_ut_mainThread::threadStartsDueEntryOnceAndRefreshes()
     QCOMPARE(entry->FNextRun, entry->FScheduleTime);
 
     const quint64 passes = scheduler.Passes();
-    QVERIFY(WaitUntil([&] { return scheduler.Passes() >= passes + 3; }));
+    scheduler.Wake();
+    QVERIFY(WaitUntil([&] { return scheduler.Passes() >= passes + 2; }));
     QCOMPARE(opened().size(), 1);   // not started a second time
     QCOMPARE(host.panels[1], u"0 / 1"_qs);
     QCOMPARE(host.tray, tiPassive);
@@ -229,7 +236,7 @@ void tst_ut_mainThread::disabledStartsNothingUntilReenabled()
     const int refreshes = host.statusRefreshes;
     const quint64 passes = scheduler.Passes();
     QSignalSpy started(&host.list, &TEntryList::runsChanged);
-    QVERIFY(!started.wait(3 * TMainThread::kPassIntervalMs));
+    QVERIFY(!started.wait(3 * TMainThread::kDisabledPollMs));
     QVERIFY(!entry->Running());
     QVERIFY(scheduler.Passes() <= passes + 1);   // at most the pass it was in
     QVERIFY(host.statusRefreshes <= refreshes + 2);
@@ -252,6 +259,108 @@ void tst_ut_mainThread::shutdownWhileHandOverIsNotServed()
     scheduler.reset();
     QCoreApplication::processEvents();   // the refresh it posted is dropped
     QCOMPARE(host.statusRefreshes, 0);
+}
+
+void tst_ut_mainThread::sleepUntilSecondOrDue_data()
+{
+    QTest::addColumn<int>("msec");        // of the current second
+    QTest::addColumn<double>("dueInMs");  // earliest next run from now; NaN = none
+    QTest::addColumn<int>("sleepMs");
+    const double none = qQNaN();
+    const int margin = TMainThread::kSecondMarginMs;
+    QTest::newRow("on the second") << 0 << none << 1000;
+    QTest::newRow("mid second") << 400 << none << 600 + margin;
+    QTest::newRow("end of second") << 999 << none << 1 + margin;
+    QTest::newRow("due before the second") << 100 << 250.0 << 251;
+    QTest::newRow("due after the second") << 100 << 5000.0 << 900 + margin;
+    QTest::newRow("due in days") << 0 << 3 * 86400000.0 << 1000;
+    QTest::newRow("overdue") << 500 << -60000.0 << 0;
+}
+
+// The scheduler sleeps to the next whole second (the clock in the status bar)
+// or to the earliest next run, whichever comes first, and never longer.
+void tst_ut_mainThread::sleepUntilSecondOrDue()
+{
+    QFETCH(int, msec);
+    QFETCH(double, dueInMs);
+    QFETCH(int, sleepMs);
+    const QDateTime now = kNow.addMSecs(msec);
+    const TDateTime due = qIsNaN(dueInMs) ? 0 : OleFromDateTime(now) + dueInMs / 86400000.0;
+    QCOMPARE(TMainThread::SleepMs(now, due), sleepMs);
+}
+
+// An idle list of thousands of entries costs one status refresh per pass, not
+// one per entry; the thread sleeps between passes instead of spinning, and
+// tests the entries only when something changed.
+void tst_ut_mainThread::longListOneRefreshPerPass()
+{
+    RunHost host;
+    for (int i = 0; i < 3000; ++i) {
+        TDataObject *entry = host.list.AddRow();
+        entry->FSchedule = skDaily;
+        entry->FNextRun = kNowOle + 0.5 + i / 86400.0;
+        host.list.SetChecked(i, true);
+    }
+    TMainThread scheduler(host, host.list);
+    scheduler.Start();
+    // Each refresh sets two panels.
+    QVERIFY(WaitUntil([&] { return scheduler.Passes() >= 1 && host.statusRefreshes == 2 * int(scheduler.Passes()); }));
+    const quint64 passes = scheduler.Passes();
+    for (int i = 0; i < 3; ++i) {
+        scheduler.Wake();
+        QVERIFY(WaitUntil([&] { return scheduler.Passes() > passes + quint64(i); }));
+    }
+    QVERIFY(WaitUntil([&] { return host.statusRefreshes == 2 * int(scheduler.Passes()); }));
+    QCOMPARE(host.panels[1], u"0 / 3000"_qs);
+    // The clock stands on a whole second: the next pass is a second away.
+    const quint64 before = scheduler.Passes();
+    QTest::qWait(400);
+    QVERIFY(scheduler.Passes() <= before + 1);
+    // A pass with nothing changed and no next run come tests no entry; a
+    // change (here a check mark) has the next pass test them.
+    const quint64 tests = scheduler.Tests();
+    const quint64 passes2 = scheduler.Passes();
+    QVERIFY(WaitUntil([&] { return scheduler.Passes() >= passes2 + 1; }));
+    QCOMPARE(scheduler.Tests(), tests);
+    host.list.SetChecked(0, false);
+    QVERIFY(WaitUntil([&] { return scheduler.Tests() > tests; }));
+    QVERIFY(opened().isEmpty());
+    scheduler.Shutdown();
+}
+
+// With the clock running, an entry due 1.5 s ahead starts at its time: not
+// before it, and well within the second after it.
+void tst_ut_mainThread::dueEntryStartsAtItsTime()
+{
+    QElapsedTimer running;
+    running.start();
+    SetCurrentDateTimeSource([&running] { return kNow.addMSecs(running.elapsed()); });
+    RunHost host;
+    TDataObject *entry = addEntry(host, skDaily, kNowOle + 1.5 / 86400, kNowOle - 0.5);
+    std::atomic<qint64> startedAt{-1};   // set on the scheduler thread
+    SetShellOpenHandler([&](const QString &, const QString &) { startedAt = running.elapsed(); });
+    TMainThread scheduler(host, host.list);
+    scheduler.Start();
+    QVERIFY(WaitUntil([&] { return entry->FLastRun != kNowOle - 0.5; }));
+    QVERIFY2(startedAt >= 1500, qPrintable(QString::number(startedAt.load())));
+    QVERIFY2(startedAt < 2500, qPrintable(QString::number(startedAt.load())));
+    scheduler.Shutdown();
+}
+
+// The system clock set forward (or a resume from suspend) makes an entry due
+// without any change in the list: it is started within about a second.
+void tst_ut_mainThread::clockSetForwardIsSeen()
+{
+    RunHost host;
+    TDataObject *entry = addEntry(host, skDaily, kNowOle + 1.0 / 24, kNowOle - 0.5);
+    TMainThread scheduler(host, host.list);
+    scheduler.Start();
+    QVERIFY(WaitUntil([&] { return scheduler.Passes() >= 2; }));
+    QVERIFY(opened().isEmpty());
+    FClockMs = qint64(2) * 3600 * 1000;
+    QVERIFY(WaitUntil([&] { return opened().size() == 1; }, 5000));
+    QVERIFY(WaitUntil([&] { return !entry->Running(); }));
+    scheduler.Shutdown();
 }
 
 QTEST_GUILESS_MAIN(tst_ut_mainThread)

@@ -20,8 +20,9 @@ private slots:
     void readInteger();
     void readBool_data();
     void readBool();
+    void integersReadBackAsWritten();
     void longValueIsCut();
-    void namesInFileOrderWithinTheBuffer();
+    void everyNameListedInFileOrder();
     void writesCreateAndUpdateInPlace();
     void eraseSectionAndDeleteKey();
     void batchWritesSaveOnce();
@@ -123,6 +124,29 @@ void tst_ProfileFile::readInteger_data()
     QTest::newRow("inner blank") << QByteArray("1 2") << def;
     QTest::newRow("empty") << QByteArray("") << def;
     QTest::newRow("blanks around") << QByteArray("   42   ") << 42;
+    // Around the 32-bit limits, in every form. A sign before a hexadecimal
+    // number negates its 32-bit pattern.
+    QTest::newRow("int max") << QByteArray("2147483647") << INT32_MAX;
+    QTest::newRow("above int max") << QByteArray("2147483648") << def;
+    QTest::newRow("below int min") << QByteArray("-2147483649") << def;
+    QTest::newRow("far below") << QByteArray("-99999999999999999999") << def;
+    QTest::newRow("$7FFFFFFF") << QByteArray("$7FFFFFFF") << INT32_MAX;
+    QTest::newRow("$80000000") << QByteArray("$80000000") << INT32_MIN;
+    QTest::newRow("0x80000000") << QByteArray("0x80000000") << INT32_MIN;
+    QTest::newRow("-$80000000") << QByteArray("-$80000000") << INT32_MIN;
+    QTest::newRow("-0x80000000") << QByteArray("-0x80000000") << INT32_MIN;
+    QTest::newRow("-0X80000000") << QByteArray("-0X80000000") << INT32_MIN;
+    QTest::newRow("+$80000000") << QByteArray("+$80000000") << INT32_MIN;
+    QTest::newRow("leading zero $080000000") << QByteArray("$080000000") << INT32_MIN;
+    QTest::newRow("-$7FFFFFFF") << QByteArray("-$7FFFFFFF") << -INT32_MAX;
+    QTest::newRow("-$80000001") << QByteArray("-$80000001") << INT32_MAX;
+    QTest::newRow("-$FFFFFFFF") << QByteArray("-$FFFFFFFF") << 1;
+    QTest::newRow("-$1") << QByteArray("-$1") << -1;
+    QTest::newRow("-$100000000") << QByteArray("-$100000000") << def;
+    QTest::newRow("sign only") << QByteArray("-") << def;
+    QTest::newRow("sign and $") << QByteArray("-$") << def;
+    QTest::newRow("two signs") << QByteArray("--1") << def;
+    QTest::newRow("sign after $") << QByteArray("$-1") << def;
 }
 
 void tst_ProfileFile::readInteger()
@@ -157,6 +181,38 @@ void tst_ProfileFile::readBool()
     QCOMPARE(ini.ReadBool(QStringLiteral("S"), QStringLiteral("B"), true), withTrueDefault);
 }
 
+// Every 32-bit value written reads back as written, and so do its hexadecimal
+// forms, the negated ones included ("-$80000000" is the smallest integer).
+void tst_ProfileFile::integersReadBackAsWritten()
+{
+    QList<qint32> values{0, INT32_MIN, INT32_MAX};
+    for (int bit = 0; bit < 31; ++bit) {
+        const qint32 power = qint32(1) << bit;
+        values << power << power - 1 << power + 1 << -power << -power - 1 << 1 - power;
+    }
+    const QString path = dir->filePath(QStringLiteral("ints.ini"));
+    {
+        TProfileFile ini(path);
+        ini.SetAutoSave(false);
+        for (int i = 0; i < values.size(); ++i)
+            ini.WriteInteger(QStringLiteral("I"), QString::number(i), values.at(i));
+        ini.Save();
+    }
+    const TProfileFile ini(path);
+    for (int i = 0; i < values.size(); ++i) {
+        const qint32 v = values.at(i);
+        QCOMPARE(ini.ReadInteger(QStringLiteral("I"), QString::number(i), v == 5 ? 6 : 5), v);
+        const auto bits = quint32(v);
+        const QString hex = QString::number(bits, 16);
+        QStringList forms{QStringLiteral("$") + hex.toUpper(), QStringLiteral("0x") + hex,
+                          QStringLiteral("0X") + hex.rightJustified(8, u'0')};
+        if (v < 0)
+            forms << QStringLiteral("-$") + QString::number(0u - bits, 16) << QStringLiteral("-0x") + QString::number(0u - bits, 16);
+        for (const QString &form : forms)
+            QCOMPARE(TProfileFile::ParseInteger(form), std::optional<int>(v));
+    }
+}
+
 void tst_ProfileFile::longValueIsCut()
 {
     const QByteArray longValue(3000, 'v');
@@ -165,26 +221,31 @@ void tst_ProfileFile::longValueIsCut()
              QString(TProfileFile::MaxValueLength, u'v'));
 }
 
-void tst_ProfileFile::namesInFileOrderWithinTheBuffer()
+void tst_ProfileFile::everyNameListedInFileOrder()
 {
-    // 1637 keys of 9 bytes + terminator fill 16370 bytes; with the list's closing
-    // zero another key of 12 bytes still fits (16384), a 13-byte one would not.
+    // Far more names than a 16 KB name list holds: none may be dropped, since a
+    // job list read without them would lose those entries at the next save.
     QByteArray data = "[Big]\r\n";
     QStringList expected;
-    for (int i = 0; i < 1637; ++i) {
+    for (int i = 0; i < 4000; ++i) {
         const QByteArray key = "k" + QByteArray::number(10000000 + i);
-        data += key + "=1\r\n";
+        data += key + "=" + QByteArray::number(i) + "\r\n";
         expected << QString::fromLatin1(key);
     }
-    data += "last_fits_12=1\r\nnot_seen=1\r\n";
-    expected << QStringLiteral("last_fits_12");
+    QStringList sections{QStringLiteral("Big")};
+    for (int i = 0; i < 6000; ++i) {
+        data += "[" + QByteArray::number(i) + "]\r\nSrc=/s" + QByteArray::number(i) + "\r\n";
+        sections << QString::number(i);
+    }
     data += "[Zeta]\r\n[alpha]\r\n[BIG]\r\n[Gamma]\r\n";
+    sections << QStringLiteral("Zeta") << QStringLiteral("alpha") << QStringLiteral("Gamma");
     const TProfileFile ini(write(data));
-    const QStringList keys = ini.ReadSection(QStringLiteral("big"));
-    QCOMPARE(keys.size(), expected.size());
-    QCOMPARE(keys, expected);
-    QCOMPARE(ini.ReadSections(), QStringList({QStringLiteral("Big"), QStringLiteral("Zeta"),
-                                              QStringLiteral("alpha"), QStringLiteral("Gamma")}));
+    QCOMPARE(ini.ReadSection(QStringLiteral("big")), expected);
+    const QStringList values = ini.ReadSectionValues(QStringLiteral("BIG"));
+    QCOMPARE(values.size(), expected.size());
+    QCOMPARE(values.constLast(), QStringLiteral("k10003999=3999"));
+    QCOMPARE(ini.ReadSections(), sections);
+    QCOMPARE(ini.ReadString(QStringLiteral("5999"), QStringLiteral("src"), QString()), QStringLiteral("/s5999"));
     QVERIFY(ini.ReadSection(QStringLiteral("missing")).isEmpty());
 
     const TProfileFile small(write("[S]\r\nb = 2\r\n; c=3\r\n\r\nnote\r\na=1 \r\nB=9\r\n", QStringLiteral("s.ini")));
@@ -228,6 +289,10 @@ void tst_ProfileFile::eraseSectionAndDeleteKey()
     ini.DeleteKey(QStringLiteral("b"), QStringLiteral("Y"));
     ini.EraseSection(QStringLiteral("missing"));
     QCOMPARE(contents(path), QByteArray("[B]\r\nz=3\r\n[C]\r\n"));
+    // What is left is found where it now stands.
+    QCOMPARE(ini.ReadString(QStringLiteral("B"), QStringLiteral("Z"), QString()), QStringLiteral("3"));
+    QVERIFY(!ini.SectionExists(QStringLiteral("A")));
+    QVERIFY(ini.SectionExists(QStringLiteral("c")));
 }
 
 void tst_ProfileFile::batchWritesSaveOnce()

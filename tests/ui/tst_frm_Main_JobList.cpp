@@ -3,12 +3,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
 
 #include "DialogScript.h"
+#include "JobListSample.h"
 #include "ProfileFile.h"
 #include "frm_Main.h"
 #include "ut_classes.h"
@@ -158,6 +160,59 @@ private slots:
         w.LoadJobList(path);
         QCOMPARE(w.EntryCount(), 1);
         QCOMPARE(w.EntryAt(0)->FScheduleTime, readBack);
+    }
+
+    // The time is left out only at exactly midnight: under a second past it is
+    // written as 00:00:00 and read back as that second.
+    void timeWrittenUnlessExactlyMidnight_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<double>("readBack");
+        const double second = 1.0 / 86400;
+        QTest::newRow("midnight") << 45000.0 << QByteArray("15.03.2023") << 45000.0;
+        QTest::newRow("0.4 s past") << 45000 + 0.4 * second << QByteArray("15.03.2023 00:00:00") << 45000.0;
+        QTest::newRow("0.999 s past") << 45000 + 0.999 * second << QByteArray("15.03.2023 00:00:00") << 45000.0;
+        QTest::newRow("1 s past") << 45000 + second << QByteArray("15.03.2023 00:00:01") << 45000 + second;
+        QTest::newRow("time alone, 0.5 s") << 0.5 * second << QByteArray("30.12.1899 00:00:00") << 0.0;
+    }
+
+    void timeWrittenUnlessExactlyMidnight()
+    {
+        QFETCH(double, value);
+        QFETCH(QByteArray, written);
+        QFETCH(double, readBack);
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const QString path = PathOf(u"midnight-time.vnt"_s);
+        {
+            TformMain w;
+            w.AddEntryRow(u"/s"_s, u"/d"_s, u"*.*"_s, true, skFixed, value, 0, QString(), QString(), ctCopy);
+            w.SaveJobList(path);
+        }
+        QVERIFY(Read(path).contains("Schedule Time=" + written + "\r\n"));
+        TformMain w;
+        w.LoadJobList(path);
+        QCOMPARE(w.EntryAt(0)->FScheduleTime, readBack);
+    }
+
+    // A list far beyond what a 16 KB section list held comes back whole, every
+    // field equal; a second save of it writes the same file.
+    void largeListRoundTrip()
+    {
+        // Next runs of entries that never ran count from now: the clock stands still.
+        SetCurrentDateTimeSource([] { return QDateTime(QDate(2024, 5, 1), QTime(12, 0)); });
+        const auto restoreClock = qScopeGuard([] { SetCurrentDateTimeSource({}); });
+        const QString path = PathOf(u"large.vnt"_s);
+        TformMain w;
+        FillSampleJobList(w, 5000);
+        w.SaveJobList(path);
+        TformMain opened;
+        opened.LoadJobList(path);
+        QCOMPARE(CompareJobLists(w, opened), QString());
+        QCOMPARE(opened.EntryList().Text(4999, ecSource), w.EntryList().Text(4999, ecSource));
+        const QString again = PathOf(u"large-again.vnt"_s);
+        opened.SaveJobList(again);
+        QCOMPARE(Read(again), Read(path));
     }
 
     void readsDefaultsAndIgnoresNext()
