@@ -37,6 +37,10 @@ inline const QString sDone = QStringLiteral("Done");
 inline const QString sStopped = QStringLiteral("Stopped");
 inline const QString sPaused = QStringLiteral("Paused");
 
+// Run outcomes: the status of a run that did not do all it should, the line
+// that ends every run in the log, and the editor's check of the hour count
+inline const QString sHoursTooFew = QStringLiteral("Hourly needs a count of 1 hour or more.");
+
 // Status bar
 inline const QString sRunningOfRows = QStringLiteral("%1 / %2");
 

@@ -58,7 +58,8 @@ public:
     QString FActionAfter;
 
     // Sets FNextRun from FSchedule, FScheduleTime, FLastRun and the current time.
-    // Never fails; unknown kinds (and a monthly day below 1) give 0.
+    // Never fails; unknown kinds, a monthly day below 1 and an hourly count of 0
+    // or below give 0 (never due).
     void CalcNextRun();
     // The Schedule column text; empty for unknown kinds.
     QString ScheduleText() const;
