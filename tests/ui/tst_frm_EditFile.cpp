@@ -123,6 +123,8 @@ private slots:
     void periodEnablesItsInputs_data();
     void periodEnablesItsInputs();
     void navigationKeysMoveAndNeverConfirm();
+    void enterInEntryListOpensEditor_data();
+    void enterInEntryListOpensEditor();
     void browseButtonsGoThroughTheSeam();
     void roundTripThroughJobList();
 
@@ -657,6 +659,41 @@ void tst_frm_EditFile::navigationKeysMoveAndNeverConfirm()
     QCOMPARE(accepted.count(), 0);
     QVERIFY(f->isVisible());
     f->reject();
+}
+
+void tst_frm_EditFile::enterInEntryListOpensEditor_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << true;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << true;
+    QTest::newRow("Ctrl+Return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << false;
+}
+
+void tst_frm_EditFile::enterInEntryListOpensEditor()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, opens);
+    TformMain w;
+    w.AddEntryRow(u"/first"_s, u"/b1"_s, u"*.*"_s, true, skNone, 0, 0, QString(), QString(), ctCopy);
+    w.AddEntryRow(u"/second"_s, u"/b2"_s, u"*.*"_s, true, skNone, 0, 0, QString(), QString(), ctCopy);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    SelectRow(w, 1);
+    w.lvMain->setFocus();
+    TformEditFile *f = EntryEditor(&w);
+    QString shown;
+    QTimer::singleShot(0, f, [f, &shown] {
+        if (f->isVisible()) {
+            shown = f->edSrc->text();
+            f->reject();
+        }
+    });
+    QTest::keyClick(w.lvMain, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCoreApplication::processEvents(); // the check runs here when nothing opened
+    QCOMPARE(shown, opens ? u"/second/"_s : QString());
 }
 
 void tst_frm_EditFile::browseButtonsGoThroughTheSeam()
