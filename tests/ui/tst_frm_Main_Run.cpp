@@ -1,8 +1,10 @@
 // Run control through the real main window on real folders: pause and resume,
 // Run on a paused or a running row, stop while paused, the selection rule with
-// several rows, the status panels and the tray during and after runs, and a run
-// that cannot start.
+// several rows, the status panels and the tray during and after runs, a run
+// that cannot start, Exit with unsaved changes, and an hourly entry of 0 hours
+// read from a job list.
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -12,8 +14,10 @@
 #include <sys/resource.h>
 
 #include "DialogScript.h"
+#include "LocaleFormats.h"
 #include "RunFixture.h"
 #include "frm_Main.h"
+#include "ut_General.h"
 #include "ut_classes.h"
 
 using namespace Qt::StringLiterals;
@@ -332,6 +336,150 @@ private slots:
         w.cbSuspend->click();
         QCOMPARE(w.TrayList(), tiPassive);
         QCOMPARE(w.TrayHint(), u"Vantor"_s);
+        QVERIFY(script.messages.isEmpty());
+    }
+
+    // Exit from the menu or the tray offers unsaved entries for saving; it
+    // never refuses because of a run (a held one here), it abandons it.
+    void exitAsksToSaveChanges_data()
+    {
+        QTest::addColumn<bool>("fromTray");
+        QTest::addColumn<bool>("named");      // the job list has a file already
+        QTest::addColumn<int>("answer");      // 0: no changes, nothing asked
+        QTest::addColumn<QString>("saveAs");  // the name given to the save dialog
+        QTest::addColumn<bool>("ends");
+        QTest::addColumn<int>("entriesOnDisk");
+        const int yes = QMessageBox::Yes, no = QMessageBox::No, cancel = QMessageBox::Cancel;
+        QTest::newRow("menu, unchanged") << false << true << 0 << QString() << true << 1;
+        QTest::newRow("menu, Yes saves") << false << true << yes << QString() << true << 2;
+        QTest::newRow("menu, No discards") << false << true << no << QString() << true << 1;
+        QTest::newRow("menu, Cancel keeps running") << false << true << cancel << QString() << false << 1;
+        QTest::newRow("tray, Yes saves") << true << true << yes << QString() << true << 2;
+        QTest::newRow("tray, No discards") << true << true << no << QString() << true << 1;
+        QTest::newRow("tray, Cancel keeps running") << true << true << cancel << QString() << false << 1;
+        QTest::newRow("menu, Yes, new list named") << false << false << yes << u"named.vnt"_s << true << 2;
+        // The save was not made after all: leaving now would lose the entries.
+        QTest::newRow("menu, Yes, name not given") << false << false << yes << QString() << false << 0;
+    }
+
+    void exitAsksToSaveChanges()
+    {
+        QFETCH(bool, fromTray);
+        QFETCH(bool, named);
+        QFETCH(int, answer);
+        QFETCH(QString, saveAs);
+        QFETCH(bool, ends);
+        QFETCH(int, entriesOnDisk);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).remove(u',').replace(u' ', u'_');
+        QDir(FDir.filePath(tag)).mkpath(u"."_s);
+        const QString jobs = FDir.filePath(tag + u"/jobs.vnt"_s);
+        const QString chosen = FDir.filePath(tag + u"/"_s + saveAs);
+        const auto entriesIn = [](const QString &path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? int(file.readAll().count("\nSrc=")) : 0;
+        };
+
+        TDialogScript script;
+        TformMain w;
+        w.show();
+        TDataObject *entry = AddTree(w, tag, 20);
+        QVERIFY(entry);
+        if (named)
+            w.SaveJobList(jobs);
+        QCOMPARE(entriesIn(jobs), named ? 1 : 0);
+        if (answer != 0)
+            w.AddEntryRow(FDir.filePath(tag + u"/src"_s), FDir.filePath(tag + u"/more"_s), u"*.*"_s, false,
+                          skNone, 0, 0, QString(), QString(), ctCopy);
+        // A run in progress, held.
+        Select(w, {0});
+        AtProgress(w, entry, u"Copying.."_s, 3, [&w] { w.tbPause->trigger(); });
+        w.tbStart->trigger();
+        QTRY_VERIFY(Held(entry));
+        w.FModified = answer != 0;
+        if (fromTray)
+            w.hide();
+
+        if (answer != 0)
+            script.answers << QMessageBox::StandardButton(answer);
+        if (answer == QMessageBox::Yes && !named)
+            script.paths << (saveAs.isEmpty() ? QString() : chosen);
+        QSignalSpy ended(&w, &TformMain::Terminated);
+        (fromTray ? w.miTrayExit : w.miExit)->trigger();
+
+        QCOMPARE(script.Texts(), answer != 0 ? QStringList{u"Save Changes?"_s} : QStringList());
+        QCOMPARE(script.fileDialogs.size(), answer == QMessageBox::Yes && !named ? 1 : 0);
+        QCOMPARE(script.unexpected, 0);
+        QCOMPARE(ended.count(), ends ? 1 : 0);
+        QCOMPARE(entriesIn(named || saveAs.isEmpty() ? jobs : chosen), entriesOnDisk);
+        if (ends) {
+            // The run was abandoned, not waited for, and left no partial file.
+            QVERIFY(!entry->Running());
+            QCOMPARE(CompareTrees(Src(tag), Dst(tag)).strays, 0);
+            QVERIFY(w.close());
+        } else {
+            // Still running, with the list and its changes as they were.
+            QCOMPARE(w.isVisible(), !fromTray);
+            QCOMPARE(w.EntryCount(), 2);
+            QVERIFY(w.FModified);
+            QVERIFY(Held(entry));
+            QCOMPARE(w.RunningCount(), 1);
+        }
+    }
+
+    // An hourly entry of 0 hours (or fewer) from a job list would run back to
+    // back for ever: it shows its schedule but is never due.
+    void hourlyZeroFromJobListIsNeverDue()
+    {
+        if (!MakeSourceTree(FDir.filePath(u"hourly0"_s), 4))
+            QFAIL("no source tree");
+        const QString jobs = FDir.filePath(u"hourly0/jobs.vnt"_s);
+        QFile file(jobs);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        // Hours are written as a date-time: 0 is day 0, -2 two days before it.
+        QByteArray text = "[Main]\r\nDefault Destination=\r\n";
+        const QList<QByteArray> counts{FormatShortDate(QDate(1899, 12, 30)).toUtf8(),
+                                       FormatShortDate(QDate(1899, 12, 28)).toUtf8(),
+                                       FormatShortDate(QDate(1900, 1, 1)).toUtf8()};
+        const QDateTime last(QDate(2024, 5, 10), QTime(10, 0));
+        for (int i = 0; i < counts.size(); ++i)
+            text += "[" + QByteArray::number(i) + "]\r\nActive=1\r\nSrc=" + Src(u"hourly0"_s).toUtf8()
+                    + "\r\nDest=" + FDir.filePath(u"hourly0/dst%1"_s.arg(i)).toUtf8()
+                    + "\r\nFileExt=*.*\r\nSchedule=3\r\nSchedule Time=" + counts[i]
+                    + "\r\nLast=" + DateTimeText(OleFromDateTime(last)).toUtf8() + "\r\nCopyType=2\r\n";
+        QVERIFY(file.write(text) == text.size());
+        file.close();
+
+        TDialogScript script;
+        TformMain w;
+        w.show();
+        w.LoadJobList(jobs);
+        QCOMPARE(w.EntryCount(), 3);
+        const QStringList schedules{u"Every 0 Hour(s)"_s, u"Every -2 Hour(s)"_s, u"Every 2 Hour(s)"_s};
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(w.EntryList().Text(row, ecSchedule), schedules[row]);
+        QCOMPARE(w.EntryAt(0)->FNextRun, 0.0);
+        QCOMPARE(w.EntryAt(1)->FNextRun, 0.0);
+        QCOMPARE(w.EntryList().Text(0, ecNextCopy), QString());
+        QCOMPARE(w.EntryList().Text(1, ecNextCopy), QString());
+        // The sound one, long overdue, is started by the scheduler; the others never.
+        QCOMPARE(DateTimeFromOle(w.EntryAt(2)->FNextRun), last.addSecs(2 * 3600));
+        w.cbSuspend->click();
+        QTRY_COMPARE(w.EntryList().Text(2, ecStatus), u"Done"_s);
+        const quint64 passes = w.FScheduler->Passes();
+        QTRY_VERIFY(w.FScheduler->Passes() > passes + 3);
+        QCOMPARE(w.EntryList().Text(0, ecStatus), QString());
+        QCOMPARE(w.EntryList().Text(1, ecStatus), QString());
+        QVERIFY(!QDir(FDir.filePath(u"hourly0/dst0"_s)).exists());
+        QVERIFY(!QDir(FDir.filePath(u"hourly0/dst1"_s)).exists());
+
+        // Run by hand, it runs once and stays never due.
+        Select(w, {0});
+        w.tbStart->trigger();
+        QTRY_COMPARE(w.EntryList().Text(0, ecStatus), u"Done"_s);
+        QCOMPARE(w.EntryAt(0)->FNextRun, 0.0);
+        const quint64 after = w.FScheduler->Passes();
+        QTRY_VERIFY(w.FScheduler->Passes() > after + 3);
+        QCOMPARE(LogLinesWith(w, FDir.filePath(u"hourly0/dst0/sub/"_s)), 2);
         QVERIFY(script.messages.isEmpty());
     }
 
