@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 // The folder part of a mask ("sub/" of "sub/*.txt") must stay below the folder
@@ -86,12 +87,15 @@ void TCopyPasses::Execute()
         TakeEntrySettings();
     FDeleteList.clear();
     FCount = 0;
+    FOutcome = TRunOutcome{};
     const QString refusal = RefusalReason();
     if (!refusal.isEmpty()) {
         // Walking anyway would mean the process's current folder, or files
         // outside the chosen folders.
-        if (FCopyType != ctNothing)
+        if (FCopyType != ctNothing) {
             AddLog(refusal);
+            FOutcome.Refused = refusal;
+        }
         FPhase = phFinished;
         return;
     }
@@ -105,7 +109,8 @@ void TCopyPasses::Execute()
     if (FCopyType == ctReplicate && !sourceListed && !StopRequested()) {
         // Without a readable source every destination file would look deleted.
         const QString path = FSource + FFileMask;
-        AddLog(UiText::sSourceUnreadable.arg(path.left(path.lastIndexOf(u'/') + 1)));
+        FOutcome.Refused = UiText::sSourceUnreadable.arg(path.left(path.lastIndexOf(u'/') + 1));
+        AddLog(FOutcome.Refused);
         FPhase = phFinished;
         return;
     }
@@ -157,6 +162,14 @@ bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
     // One listing serves both: the matching files first, then every subfolder,
     // each in the order the file system lists them.
     const auto items = ListFolder(folder, QStringLiteral("*.*"), false);
+    // A source folder that cannot be read leaves its files uncopied; in the
+    // check pass only a destination folder that is there but unreadable counts
+    // (one this run never made is simply absent).
+    if (!items && FCopyType != ctNothing) {
+        const bool absent = errno == ENOENT || errno == ENOTDIR;
+        if (FPhase == phCopy || (FCopyType == ctReplicate && !absent))
+            ++FOutcome.Failed;
+    }
     if (items && FCopyType != ctNothing) {
         const TFolderHandle here(folder);
         TFolderHandle there(FPhase == phCopy ? FDest + RelativeTail(FSource, folder)
@@ -236,8 +249,12 @@ void TCopyPasses::CopyOne(const QString &source, const QString &dest, bool chang
                                                     &FStop)
                                 : CopyFileReplacing(source, dest, &FStop));
         FReadyFolder = copied ? destFolder : QString();
-        if (!copied)
+        if (copied) {
+            ++FOutcome.Copied;
+        } else {
+            ++FOutcome.Failed;
             AddLog(UiText::sCopyFailed.arg(source, dest));
+        }
     }
     opened.Close();
     FStatusText = UiText::sCopyingLog.arg(source, dest);
@@ -257,8 +274,12 @@ void TCopyPasses::CheckOne(const QString &dest, const QString &source, bool sour
 void TCopyPasses::DeleteOne(const QString &file)
 {
     FStatusText = UiText::sDeletingLog.arg(file);
-    if (!DeleteFileAt(file))
+    if (DeleteFileAt(file)) {
+        ++FOutcome.Deleted;
+    } else {
+        ++FOutcome.Failed;
         AddLog(UiText::sDeleteFailed.arg(file));
+    }
     ShowProgress();
 }
 

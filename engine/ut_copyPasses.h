@@ -13,6 +13,16 @@ class TVantorHost;
 
 enum TPassPhase : qint32 { phCopy = 0, phCheck = 1, phDelete = 2, phFinished = 3 };
 
+// What the run did, read by the end handling once the passes are over.
+struct TRunOutcome {
+    qint32 Copied = 0;   // files copied
+    qint32 Deleted = 0;  // files deleted
+    qint32 Failed = 0;   // file operations that failed (copy, delete, a file or folder that could not be read)
+    QString Refused;     // the guard's log text when a guard kept the run from handling files
+                         // or from deleting (empty folder, mask leaving the folder, no or
+                         // relative folder, unreadable or lost source); empty otherwise
+};
+
 // Runs the passes of one entry. By itself it runs them on the calling thread and
 // reports straight to the entry and the host; the worker thread derives from it
 // and overrides the hand-overs so that they run on the UI thread (ShowProgress
@@ -50,6 +60,7 @@ public:
     qint32 FCount = 0;
     TDataObject *FEntry = nullptr;
     QString FStatusText;
+    TRunOutcome FOutcome;
 
 protected:
     // Hand-overs. The defaults act at once on the calling thread.

@@ -152,6 +152,10 @@ void tst_ut_copyPasses::copyTypes()
         expectedDeleting << UiText::sDeletingLog.arg(d + name);
     QCOMPARE(host.log.filter(u"Deleting: "_qs), expectedDeleting);
     QCOMPARE(host.log.size(), copyLines + checking.size() + expectedDeleting.size());
+    QCOMPARE(passes.FOutcome.Copied, copyLines);
+    QCOMPARE(passes.FOutcome.Deleted, qint32(deleted.size()));
+    QCOMPARE(passes.FOutcome.Failed, 0);
+    QCOMPARE(passes.FOutcome.Refused, QString());
 }
 
 void tst_ut_copyPasses::changeRule()
@@ -194,10 +198,20 @@ void tst_ut_copyPasses::failuresAreLoggedBeforeTheirLine()
     const auto rx = QFile::ReadOwner | QFile::ExeOwner;
     QFile::setPermissions(f.path(u"dst/locked"_qs), rx);
 
+    f.createFile(u"src/fine.txt"_qs, "f");
+    const QString unreadable = f.createDir(u"src/unreadable"_qs);
+    QFile::setPermissions(unreadable, QFileDevice::Permissions());
+
     FakeHost host;
     TDataObject *e = MakeEntry(host, s, d, u"*.txt"_qs, ctReplicate);
-    TCopyPasses(e, &host).Execute();
+    TCopyPasses passes(e, &host);
+    passes.Execute();
     QFile::setPermissions(f.path(u"dst/locked"_qs), rx | QFile::WriteOwner);
+    QFile::setPermissions(unreadable, rx | QFile::WriteOwner);
+    // Two copies, one delete and one folder that could not be read.
+    QCOMPARE(passes.FOutcome.Failed, 4);
+    QCOMPARE(passes.FOutcome.Copied, 1);
+    QCOMPARE(passes.FOutcome.Deleted, 0);
 
     auto before = [&](const QString &first, const QString &second) {
         const qsizetype at = host.log.indexOf(second);
@@ -209,7 +223,7 @@ void tst_ut_copyPasses::failuresAreLoggedBeforeTheirLine()
            UiText::sCopyingLog.arg(s + u"locked/new.txt"_qs, d + u"locked/new.txt"_qs));
     before(UiText::sDeleteFailed.arg(d + u"locked/orphan.txt"_qs),
            UiText::sDeletingLog.arg(d + u"locked/orphan.txt"_qs));
-    QCOMPARE(f.tree(u"dst"_qs), QStringList{u"locked/orphan.txt"_qs});  // no partial files
+    QCOMPARE(f.tree(u"dst"_qs), (QStringList{u"fine.txt"_qs, u"locked/orphan.txt"_qs}));  // no partial files
 }
 
 void tst_ut_copyPasses::namedPipeDoesNotHoldTheRun()
@@ -270,6 +284,7 @@ void tst_ut_copyPasses::refusedRuns()
     RecordingPasses passes(e, &host);
     passes.Execute();
     QCOMPARE(host.log, QStringList{line});
+    QCOMPARE(passes.FOutcome.Refused, line);
     QCOMPARE(passes.statuses, QStringList());
     QCOMPARE(f.tree(), before);
     QCOMPARE(passes.FPhase, qint32(phFinished));
@@ -287,6 +302,7 @@ void tst_ut_copyPasses::replicateKeepsWhatItCannotSee()
     RecordingPasses passes(e, &host);
     passes.Execute();
     QCOMPARE(host.log, QStringList{UiText::sSourceUnreadable.arg(f.path(u"nosrc/"_qs))});
+    QCOMPARE(passes.FOutcome.Refused, host.log.first());
     QCOMPARE(passes.statuses, QStringList{u"Copying.."_qs});
     QCOMPARE(f.tree(u"dst"_qs), (QStringList{u"a.txt"_qs, u"hidden/b.txt"_qs}));
 
