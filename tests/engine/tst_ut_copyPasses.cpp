@@ -8,6 +8,7 @@
 #include "VantorHost.h"
 #include "ut_classes.h"
 #include "ut_General.h"
+#include <cerrno>
 
 namespace {
 class FakeHost : public TVantorHost {
@@ -213,9 +214,12 @@ void tst_ut_copyPasses::failuresAreLoggedBeforeTheirLine()
     QCOMPARE(passes.FOutcome.Copied, 1);
     QCOMPARE(passes.FOutcome.Deleted, 0);
 
+    // Each failure line, then the system's reason, then the file's own line.
+    const QString denied = UiText::sFailureReason.arg(SystemErrorText(EACCES));
     auto before = [&](const QString &first, const QString &second) {
         const qsizetype at = host.log.indexOf(second);
-        QVERIFY2(at > 0 && host.log.at(at - 1) == first, qPrintable(host.log.join(u'\n')));
+        QVERIFY2(at > 1 && host.log.at(at - 2) == first && host.log.at(at - 1) == denied,
+                 qPrintable(host.log.join(u'\n')));
     };
     before(UiText::sCopyFailed.arg(s + u"secret.txt"_qs, d + u"secret.txt"_qs),
            UiText::sCopyingLog.arg(s + u"secret.txt"_qs, d + u"secret.txt"_qs));
@@ -347,7 +351,7 @@ void tst_ut_copyPasses::stopDuringCheckStillDeletesListed()
     TestFolders f;
     for (int i = 0; i < 5; ++i)
         f.createFile(u"dst/old%1.txt"_qs.arg(i), "x");
-    f.createDir(u"src"_qs);
+    f.createFile(u"src/sub/keep.txt"_qs, "k");
     FakeHost host;
     TDataObject *e = MakeEntry(host, f.path(u"src/"_qs), f.path(u"dst/"_qs), u"*.*"_qs,
                                ctReplicate);
@@ -358,7 +362,7 @@ void tst_ut_copyPasses::stopDuringCheckStillDeletesListed()
     };
     passes.Execute();
     QCOMPARE(passes.FDeleteList.size(), 2);
-    QCOMPARE(f.tree(u"dst"_qs).size(), 3);
+    QCOMPARE(f.tree(u"dst"_qs).size(), 4);
     QCOMPARE(passes.statuses, kAllStatuses);
     QCOMPARE(host.list.Text(0, ecProcessed), u"2"_qs);
 }
