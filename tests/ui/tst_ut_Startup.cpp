@@ -1,7 +1,7 @@
 // The program's start-up and end through its real main routine: the windows it
 // makes and their order, a close that asks once and ends the loop, and Exit,
-// which ends it without the close rules, with unsaved changes or with a run in
-// progress.
+// which ends it without the close rules (after offering unsaved changes for
+// saving), also with a run in progress.
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -108,6 +108,8 @@ private slots:
         // A file bigger than one copy step, so that a copy under way can be cut off.
         QVERIFY(MakeSourceTree(root, 40, qint64(20) << 20));
         TDialogScript script;
+        // The list has unsaved changes: Exit asks first, and No leaves them.
+        script.answers << QMessageBox::No;
         TCloseCounter counter;
         int terminated = 0;
         int runningAtEnd = -1;
@@ -143,8 +145,9 @@ private slots:
 
         QCOMPARE(code, 0);
         QCOMPARE(terminated, 1);
-        // No question, no close rules.
-        QVERIFY(script.messages.isEmpty());
+        // Only the question about the changes, no close rules.
+        QCOMPARE(script.Texts(), QStringList({u"Save Changes?"_s}));
+        QCOMPARE(script.unexpected, 0);
         QCOMPARE(counter.closes, 0);
         // The runs were ended before the program: none counted, none left.
         QCOMPARE(runningAtEnd, 0);
