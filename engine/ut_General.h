@@ -50,6 +50,9 @@ inline const QString sPaused = QStringLiteral("Paused");
 
 // Run outcomes: the status of a run that did not do all it should, the line
 // that ends every run in the log, and the editor's check of the hour count
+inline const QString sFailed = QStringLiteral("Failed");
+inline const QString sRefused = QStringLiteral("Refused");
+inline const QString sRunSummary = QStringLiteral("Run ended (%1): %2 > %3, %4 copied, %5 deleted, %6 failed");
 inline const QString sHoursTooFew = QStringLiteral("Hourly needs a count of 1 hour or more.");
 
 // Status bar

@@ -89,6 +89,8 @@ public:
     // End of a run, UI thread: "Done", running count lowered, idle image, last
     // run now, not paused, action after, next run, job list changed, row texts.
     void RunFinished();
+    // The same with another status than "Done" (a run that failed or was refused).
+    void RunFinished(const QString &status);
     // UI thread. Ends the run at once: RunFinished now, the worker asked to stop
     // (and let go when paused), "Stopped" in the Status column. Nothing happens
     // without a run in progress or when the run was already stopped.

@@ -86,6 +86,16 @@ void TformMain::DeleteEntry(TDataObject *entry)
     FModified = true;
 }
 
+void TformMain::RunProblem(const QString &text)
+{
+    // A visible window shows it in the row and the log; hidden in the tray, the
+    // user would not learn of it. Without a tray the window is never hidden.
+    if (isVisible() || !trayIcon->isVisible())
+        return;
+    trayIcon->showMessage(UiText::sVantor, text, QSystemTrayIcon::Warning);
+    emit TrayMessageShown(text);
+}
+
 void TformMain::miExitClick()
 {
     // Exit skips the close rules, but not the unsaved entries: they are offered

@@ -1,8 +1,9 @@
 // Run control through the real main window on real folders: pause and resume,
 // Run on a paused or a running row, stop while paused, the selection rule with
 // several rows, the status panels and the tray during and after runs, a run
-// that cannot start, Exit with unsaved changes, and an hourly entry of 0 hours
-// read from a job list.
+// that cannot start, the status and summary line each outcome of a run ends
+// with and the tray message of a failed run, Exit with unsaved changes, and an
+// hourly entry of 0 hours read from a job list.
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -224,6 +225,8 @@ private slots:
         QCOMPARE(w.EntryList().Image(0), 19);
         // Three files by the old run, then all forty listed by the new one.
         QCOMPARE(LogLinesWith(w, u"Copying: "_s), 43);
+        QCOMPARE(LogLinesWith(w, u"Run ended (Stopped): "_s), 1);
+        QCOMPARE(LogLinesWith(w, u"Run ended (Done): "_s), 1);
         QCOMPARE(Copied(u"restart"_s), u"40 files, 0 differ, 0 temporary"_s);
         QVERIFY(script.messages.isEmpty());
     }
@@ -268,9 +271,10 @@ private slots:
         w.tbStart->trigger();
         QTRY_VERIFY(Held(entries[0]) && Held(entries[2]));
         QTRY_VERIFY(Status(w, 1) == u"Done"_s && Status(w, 3) == u"Done"_s && w.RunningCount() == 2);
-        // Row 3 went on with its first run rather than starting over.
-        QCOMPARE(LogLinesWith(w, Src(u"sel3"_s)), 30);
-        QCOMPARE(LogLinesWith(w, Src(u"sel1"_s)), 60);
+        // Row 3 went on with its first run rather than starting over (a line
+        // per file, and each run's summary line).
+        QCOMPARE(LogLinesWith(w, Src(u"sel3"_s)), 30 + 1);
+        QCOMPARE(LogLinesWith(w, Src(u"sel1"_s)), 60 + 2);
 
         // Stop on all: the held ones stop, the finished ones keep "Done".
         w.tbStop->trigger();
@@ -336,6 +340,146 @@ private slots:
         w.cbSuspend->click();
         QCOMPARE(w.TrayList(), tiPassive);
         QCOMPARE(w.TrayHint(), u"Vantor"_s);
+        QVERIFY(script.messages.isEmpty());
+    }
+
+    // What a run ends with: "Done" only when every file operation succeeded;
+    // failures and guards each have their own status. Either way the last and
+    // next run are set, and one summary line closes the run's log.
+    void runOutcomeStatusAndSummary_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("copyType");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("counts");
+        QTest::newRow("clean") << u"clean"_s << int(ctReplicate) << u"Done"_s << u"6 copied, 1 deleted, 0 failed"_s;
+        QTest::newRow("destination cannot be written")
+            << u"dest is a file"_s << int(ctCopy) << u"Failed"_s << u"0 copied, 0 deleted, 6 failed"_s;
+        QTest::newRow("source does not exist")
+            << u"no source"_s << int(ctCopy) << u"Failed"_s << u"0 copied, 0 deleted, 1 failed"_s;
+        QTest::newRow("replicate, source does not exist")
+            << u"no source"_s << int(ctReplicate) << u"Refused"_s << u"0 copied, 0 deleted, 1 failed"_s;
+        QTest::newRow("replicate, source folder empty")
+            << u"empty source"_s << int(ctReplicate) << u"Refused"_s << u"0 copied, 0 deleted, 0 failed"_s;
+        QTest::newRow("no source folder set")
+            << u"unset source"_s << int(ctCopy) << u"Refused"_s << u"0 copied, 0 deleted, 0 failed"_s;
+        QTest::newRow("mask leaves the folder")
+            << u"outside mask"_s << int(ctCopy) << u"Refused"_s << u"0 copied, 0 deleted, 0 failed"_s;
+        QTest::newRow("relative destination")
+            << u"relative dest"_s << int(ctCopy) << u"Refused"_s << u"0 copied, 0 deleted, 0 failed"_s;
+    }
+
+    void runOutcomeStatusAndSummary()
+    {
+        QFETCH(QString, setup);
+        QFETCH(int, copyType);
+        QFETCH(QString, status);
+        QFETCH(QString, counts);
+        TCopyThread::SetHandOverAhead(TCopyThread::kDefaultHandOverAhead);
+        const QString name = u"outcome-"_s + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_');
+        QVERIFY(MakeSourceTree(FDir.filePath(name), 6));
+        QString src = Src(name), dst = Dst(name), mask = u"*.*"_s;
+        QVERIFY(QDir().mkpath(dst));
+        QFile orphan(dst + u"/gone.txt"_s);
+        QVERIFY(orphan.open(QIODevice::WriteOnly) && orphan.write("x") == 1);
+        orphan.close();
+        if (setup == u"dest is a file") {
+            QVERIFY(QDir(dst).removeRecursively());
+            QFile file(dst);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
+        } else if (setup == u"no source") {
+            src = FDir.filePath(name + u"/missing"_s);
+        } else if (setup == u"empty source") {
+            src = FDir.filePath(name + u"/empty"_s);
+            QVERIFY(QDir().mkpath(src));
+        } else if (setup == u"unset source") {
+            src.clear();
+        } else if (setup == u"outside mask") {
+            mask = u"../*.*"_s;
+        } else if (setup == u"relative dest") {
+            dst = u"relative/backup"_s;
+        }
+
+        TDialogScript script;
+        TformMain w;
+        w.show();
+        TDataObject *entry = w.AddEntryRow(src, dst, mask, false, skDaily, 0, 0, QString(), QString(),
+                                           quint8(copyType));
+        w.FModified = false;
+        Select(w, {0});
+        w.tbStart->trigger();
+        QTRY_VERIFY(!entry->Running());
+
+        QCOMPARE(Status(w, 0), status);
+        QCOMPARE(w.EntryList().Image(0), 19);
+        QVERIFY(entry->FLastRun > 0);
+        QVERIFY(entry->FNextRun > entry->FLastRun);
+        QCOMPARE(w.EntryList().Text(0, ecLastCopy), DateTimeText(entry->FLastRun));
+        QVERIFY(w.FModified);
+        const TLogModel *log = w.memo->LogModel();
+        const QString last = log->Line(log->LineCount() - 1);
+        QVERIFY2(last.endsWith(u"Run ended (%1): %2 > %3, %4"_s.arg(status, entry->FSource, entry->FDest, counts)),
+                 qPrintable(last));
+        QCOMPARE(LogLinesWith(w, u"Run ended "_s), 1);
+        if (setup == u"dest is a file")
+            QCOMPARE(LogLinesWith(w, u"Copy failed: "_s), 6);
+        QVERIFY(script.messages.isEmpty());
+    }
+
+    // A stopped run keeps "Stopped"; its summary comes when its worker has
+    // ended and counts what it did up to the stop.
+    void stoppedRunSummary()
+    {
+        TDialogScript script;
+        TformMain w;
+        w.show();
+        TDataObject *entry = AddTree(w, u"stopped-summary"_s, 30);
+        QVERIFY(entry);
+        Select(w, {0});
+        AtProgress(w, entry, u"Copying.."_s, 4, [&w] { w.tbStop->trigger(); });
+        w.tbStart->trigger();
+        QTRY_VERIFY(!entry->Running());
+        QCOMPARE(Status(w, 0), u"Stopped"_s);
+        QCOMPARE(LogLinesWith(w, u"Run ended "_s), 1);
+        QCOMPARE(LogLinesWith(w, u"Run ended (Stopped): %1 > %2, 4 copied, 0 deleted, 0 failed"_s
+                                     .arg(entry->FSource, entry->FDest)),
+                 1);
+        QVERIFY(script.messages.isEmpty());
+    }
+
+    // Hidden in the tray, the user hears of a run that failed; a visible window,
+    // or a run that went well, shows nothing extra.
+    void failedRunShowsTrayMessageWhenHidden()
+    {
+        TDialogScript script;
+        TformMain w;
+        w.show();
+        // The icon is shown only where there is a tray; here it is shown by hand.
+        w.trayIcon->show();
+        TDataObject *good = AddTree(w, u"tray-good"_s, 4);
+        QVERIFY(good);
+        TDataObject *bad = w.AddEntryRow(FDir.filePath(u"tray-missing"_s), FDir.filePath(u"tray-bad-dst"_s),
+                                         u"*.*"_s, false, skNone, 0, 0, QString(), QString(), ctCopy);
+        QSignalSpy shown(&w, &TformMain::TrayMessageShown);
+
+        Select(w, {0, 1});
+        w.tbStart->trigger();
+        QTRY_VERIFY(!good->Running() && !bad->Running());
+        QCOMPARE(Status(w, 1), u"Failed"_s);
+        QCOMPARE(shown.count(), 0);   // the window was visible
+
+        w.hide();
+        w.tbStart->trigger();
+        QTRY_VERIFY(!good->Running() && !bad->Running());
+        QCOMPARE(shown.count(), 1);
+        const QString text = shown.constFirst().constFirst().toString();
+        QVERIFY2(text.startsWith(u"Run ended (Failed): "_s + bad->FSource), qPrintable(text));
+
+        // Without the tray icon nothing is shown.
+        w.trayIcon->hide();
+        w.tbStart->trigger();
+        QTRY_VERIFY(!good->Running() && !bad->Running());
+        QCOMPARE(shown.count(), 1);
         QVERIFY(script.messages.isEmpty());
     }
 
