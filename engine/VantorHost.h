@@ -31,6 +31,11 @@ public:
     // Chooses the tray image list; a no-op when it is already in use. UI thread only.
     virtual void SetTrayImageList(TTrayImageList list) = 0;
 
+    // A run ended with failed file operations, or a guard kept it from doing
+    // its work; `text` says which entry and what happened. UI thread only. The
+    // window tells the user when it is hidden in the tray; nothing by default.
+    virtual void RunProblem(const QString &) {}
+
     // The entry list the window shows.
     virtual TEntryList &EntryList() = 0;
 

@@ -32,10 +32,28 @@ inline const QString sNoDestFolder = QStringLiteral("No destination folder set, 
 inline const QString sMaskLeavesFolder = QStringLiteral("File mask reaches outside the folder, no file handled: %1");
 inline const QString sSourceUnreadable = QStringLiteral("Source folder cannot be read, nothing deleted: %1");
 
+// Data safety of the passes: the system's reason after a failure line, and
+// the guards that keep a run from handling files, or from deleting
+inline const QString sFailureReason = QStringLiteral("Reason: %1");
+inline const QString sFolderUnreadable = QStringLiteral("Folder cannot be read: %1");
+inline const QString sSourceNotAbsolute = QStringLiteral("Source folder is not an absolute path, no file handled: %1");
+inline const QString sDestNotAbsolute = QStringLiteral("Destination folder is not an absolute path, no file handled: %1");
+inline const QString sSourceEmpty = QStringLiteral("Source folder is empty, nothing deleted: %1");
+inline const QString sSourceLost = QStringLiteral("Source folder changed or was lost during the run, nothing deleted: %1");
+inline const QString sSyncFailed = QStringLiteral("Copies could not be written to the disk, nothing deleted: %1");
+inline const QString sSyncFailedAtEnd = QStringLiteral("Copies could not be written to the disk: %1");
+
 // Run status
 inline const QString sDone = QStringLiteral("Done");
 inline const QString sStopped = QStringLiteral("Stopped");
 inline const QString sPaused = QStringLiteral("Paused");
+
+// Run outcomes: the status of a run that did not do all it should, the line
+// that ends every run in the log, and the editor's check of the hour count
+inline const QString sFailed = QStringLiteral("Failed");
+inline const QString sRefused = QStringLiteral("Refused");
+inline const QString sRunSummary = QStringLiteral("Run ended (%1): %2 > %3, %4 copied, %5 deleted, %6 failed");
+inline const QString sHoursTooFew = QStringLiteral("Hourly needs a count of 1 hour or more.");
 
 // Status bar
 inline const QString sRunningOfRows = QStringLiteral("%1 / %2");

@@ -46,7 +46,10 @@ void TDataObject::CalcNextRun()
         next = base + 1;
         break;
     case skHourly:
-        next = base + FScheduleTime / 24;
+        // A count of 0 or below (or not a number) would make the entry due again
+        // the moment each run ends, for ever: such an entry is never due.
+        if (FScheduleTime > 0)
+            next = base + FScheduleTime / 24;
         break;
     case skWeekly: {
         const double time = OleTimePart(FScheduleTime);

@@ -58,7 +58,8 @@ public:
     QString FActionAfter;
 
     // Sets FNextRun from FSchedule, FScheduleTime, FLastRun and the current time.
-    // Never fails; unknown kinds (and a monthly day below 1) give 0.
+    // Never fails; unknown kinds, a monthly day below 1 and an hourly count of 0
+    // or below give 0 (never due).
     void CalcNextRun();
     // The Schedule column text; empty for unknown kinds.
     QString ScheduleText() const;
@@ -88,6 +89,8 @@ public:
     // End of a run, UI thread: "Done", running count lowered, idle image, last
     // run now, not paused, action after, next run, job list changed, row texts.
     void RunFinished();
+    // The same with another status than "Done" (a run that failed or was refused).
+    void RunFinished(const QString &status);
     // UI thread. Ends the run at once: RunFinished now, the worker asked to stop
     // (and let go when paused), "Stopped" in the Status column. Nothing happens
     // without a run in progress or when the run was already stopped.

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 // The folder part of a mask ("sub/" of "sub/*.txt") must stay below the folder
@@ -29,6 +30,8 @@ QString CleanFolder(const QString &path)
 {
     return path.isEmpty() ? QString() : AddTrailingBackslash(QDir::cleanPath(path));
 }
+
+std::atomic<bool> gDurable{true};
 } // namespace
 
 TCopyPasses::TCopyPasses(TDataObject *entry, TVantorHost *host)
@@ -75,9 +78,52 @@ QString TCopyPasses::RefusalReason() const
         return UiText::sNoSourceFolder;
     if (FDest.isEmpty())
         return UiText::sNoDestFolder;
+    // A relative folder would be taken from the program's current folder,
+    // which the user never sees.
+    if (!FSource.startsWith(u'/'))
+        return UiText::sSourceNotAbsolute.arg(FSource);
+    if (!FDest.startsWith(u'/'))
+        return UiText::sDestNotAbsolute.arg(FDest);
     if (!MaskStaysInside(FFileMask))
         return UiText::sMaskLeavesFolder.arg(FFileMask);
     return QString();
+}
+
+void TCopyPasses::SetDurable(bool on)
+{
+    gDurable.store(on);
+}
+
+void TCopyPasses::Refuse(const QString &line, const QString &reason)
+{
+    FOutcome.Refused = line;
+    AddLog(line);
+    if (!reason.isEmpty())
+        AddLog(UiText::sFailureReason.arg(reason));
+}
+
+void TCopyPasses::LogFailure(const QString &line, const QString &reason)
+{
+    AddLog(line);
+    if (!reason.isEmpty())
+        AddLog(UiText::sFailureReason.arg(reason));
+}
+
+bool TCopyPasses::SourceStillThere() const
+{
+    // An unmounted disk leaves its (empty) mount point behind, a replaced
+    // folder has another identity: either way the source is not what the
+    // copy pass saw, and its missing files say nothing about the destination.
+    const auto id = FileIdOf(FSource);
+    return id && FSourceRootId && *id == *FSourceRootId && CanListFolder(FSource);
+}
+
+QString TCopyPasses::MakeDurable()
+{
+    if (!FDestRoot || FDestRoot->State() != TFencedFolder::fsOpen)
+        return QString();
+    const int error = FDestRoot->Handle().SyncFileSystem();
+    return error ? SystemErrorText(error) : QString();
 }
 
 void TCopyPasses::Execute()
@@ -86,67 +132,136 @@ void TCopyPasses::Execute()
         TakeEntrySettings();
     FDeleteList.clear();
     FCount = 0;
+    FOutcome = TRunOutcome{};
     const QString refusal = RefusalReason();
     if (!refusal.isEmpty()) {
         // Walking anyway would mean the process's current folder, or files
         // outside the chosen folders.
         if (FCopyType != ctNothing)
-            AddLog(refusal);
+            Refuse(refusal);
         FPhase = phFinished;
         return;
     }
+    const bool durable = gDurable.load() && FCopyType != ctNothing;
 
     FPhase = phCopy;
     FCount = 0;
     SetStatus(UiText::sCopyingStatus);
-    FOtherRoot = CleanFolder(FDest);
+    FSourceRootId = FileIdOf(FSource);
+    // Nothing is ever written into, or deleted from, the source tree.
+    FDestRoot = std::make_unique<TFencedFolder>(FDest, FSourceRootId);
+    FStartEntries = -1;
     const bool sourceListed = Walk(FSource + FFileMask);
 
-    if (FCopyType == ctReplicate && !sourceListed && !StopRequested()) {
-        // Without a readable source every destination file would look deleted.
+    if (FCopyType == ctReplicate && !StopRequested()) {
+        // Without a source that is really there every destination file would
+        // look deleted.
         const QString path = FSource + FFileMask;
-        AddLog(UiText::sSourceUnreadable.arg(path.left(path.lastIndexOf(u'/') + 1)));
-        FPhase = phFinished;
-        return;
+        const QString startFolder = path.left(path.lastIndexOf(u'/') + 1);
+        QString guard;
+        if (!sourceListed)
+            guard = UiText::sSourceUnreadable.arg(startFolder);
+        else if (FStartEntries == 0)
+            guard = UiText::sSourceEmpty.arg(startFolder);  // the look of a disk not mounted
+        else if (!SourceStillThere())
+            guard = UiText::sSourceLost.arg(FSource);
+        if (!guard.isEmpty()) {
+            Refuse(guard);
+            if (durable && FOutcome.Copied > 0 && !FAbandon.load())
+                MakeDurable();
+            FPhase = phFinished;
+            return;
+        }
     }
 
     FPhase = phCheck;
     FCount = 0;
     SetStatus(UiText::sCheckingStatus);
-    FOtherRoot = CleanFolder(FSource);
     Walk(FDest + FFileMask);
 
     FPhase = phDelete;
     SetStatus(UiText::sDeletingStatus);
-    DeletePass();
+    if (!FDeleteList.isEmpty()) {
+        if (!SourceStillThere()) {
+            Refuse(UiText::sSourceLost.arg(FSource));
+        } else {
+            // The new copies reach the disk before any old file goes.
+            const QString syncError = durable && FOutcome.Copied > 0 && !FAbandon.load()
+                ? MakeDurable() : QString();
+            if (!syncError.isEmpty())
+                Refuse(UiText::sSyncFailed.arg(FDest), syncError);
+            else
+                DeletePass();
+        }
+    }
 
+    if (durable && (FOutcome.Copied > 0 || FOutcome.Deleted > 0) && !FAbandon.load()) {
+        const QString syncError = MakeDurable();
+        if (!syncError.isEmpty()) {
+            ++FOutcome.Failed;
+            LogFailure(UiText::sSyncFailedAtEnd.arg(FDest), syncError);
+        }
+    }
+    FDeleteChain.clear();
+    FDeleteChainNames.clear();
+    FDestRoot.reset();
     FPhase = phFinished;
+}
+
+TFencedFolder &TCopyPasses::DestFolderFor(const QString &relative,
+                                          std::vector<std::unique_ptr<TFencedFolder>> &chain,
+                                          QStringList &names)
+{
+    QStringList parts = relative.split(u'/', Qt::SkipEmptyParts);
+    qsizetype common = 0;
+    while (common < names.size() && common < parts.size() && names[common] == parts[common])
+        ++common;
+    chain.resize(size_t(common));
+    names.resize(common);
+    for (qsizetype i = common; i < parts.size(); ++i) {
+        TFencedFolder &parent = chain.empty() ? *FDestRoot : *chain.back();
+        chain.push_back(std::make_unique<TFencedFolder>(parent, parts[i]));
+        names.append(parts[i]);
+    }
+    return chain.empty() ? *FDestRoot : *chain.back();
 }
 
 bool TCopyPasses::Walk(const QString &pathAndMask)
 {
     const qsizetype cut = pathAndMask.lastIndexOf(u'/') + 1;
+    const QString folder = pathAndMask.left(cut);
+    const QString mask = pathAndMask.mid(cut);
     FWalkPath.clear();
-    return WalkFolder(pathAndMask.left(cut), pathAndMask.mid(cut));
+    std::vector<std::unique_ptr<TFencedFolder>> chain;
+    QStringList names;
+    if (FPhase == phCopy) {
+        TFencedFolder &there = DestFolderFor(RelativeTail(FSource, folder), chain, names);
+        const TFolderHandle here(folder);
+        return WalkSource(folder, here, there, mask, true);
+    }
+    const QString relative = RelativeTail(FDest, folder);
+    TFencedFolder &here = DestFolderFor(relative, chain, names);
+    const TFolderHandle there(FSource + relative);
+    WalkDest(folder, here, there, mask);
+    return true;
 }
 
-bool TCopyPasses::IsOtherRoot(const QString &folder, const std::optional<TFileId> &id) const
+bool TCopyPasses::IsDestRoot(const TFolderHandle &folder) const
 {
-    if (FOtherRoot.isEmpty())
-        return false;
-    if (CleanFolder(folder) == FOtherRoot)
+    if (CleanFolder(folder.Folder()) == CleanFolder(FDest))
         return true;
-    if (!id)
-        return false;
-    // Looked up each time: the other root may only come into being during the pass.
-    const auto otherId = FileIdOf(FOtherRoot);
-    return otherId && *otherId == *id;
+    // Asked each time: the destination root may only come into being during the pass.
+    const auto rootId = FDestRoot->State() == TFencedFolder::fsOpen ? FDestRoot->RootId()
+                                                                      : std::nullopt;
+    const auto id = folder.Id();
+    return rootId && id && *rootId == *id;
 }
 
-bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
+bool TCopyPasses::WalkSource(const QString &folder, const TFolderHandle &here,
+                             TFencedFolder &there, const QString &mask, bool atStart)
 {
     WaitIfPaused();
-    const auto id = FileIdOf(folder);
+    const auto id = here.Id();
     if (id) {
         // A folder link back up the current path would make the walk endless.
         if (std::find(FWalkPath.begin(), FWalkPath.end(), *id) != FWalkPath.end())
@@ -156,16 +271,27 @@ bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
 
     // One listing serves both: the matching files first, then every subfolder,
     // each in the order the file system lists them.
-    const auto items = ListFolder(folder, QStringLiteral("*.*"), false);
+    int error = 0;
+    const auto items = here.List(QStringLiteral("*.*"), false, &error);
+    if (!items && FCopyType != ctNothing) {
+        // Its files would be left out without a word. (A replicate run's
+        // first folder has a guard line of its own; a folder that vanished
+        // since its parent was listed holds nothing to copy.)
+        ++FOutcome.Failed;
+        const bool vanished = !atStart && (error == ENOENT || error == ENOTDIR);
+        if (!(atStart && FCopyType == ctReplicate) && !vanished)
+            LogFailure(UiText::sFolderUnreadable.arg(folder), SystemErrorText(error));
+    }
+    if (atStart && items)
+        FStartEntries = items->size();
+
     if (items && FCopyType != ctNothing) {
-        const TFolderHandle here(folder);
-        TFolderHandle there(FPhase == phCopy ? FDest + RelativeTail(FSource, folder)
-                                                   : FSource + RelativeTail(FDest, folder));
+        const bool destWasMissing = there.State() == TFencedFolder::fsMissing;
         for (const TFoundItem &item : *items) {
             if (StopRequested())
                 break;
             if (!item.isFolder && MatchesMask(item.name, mask))
-                ProcessFile(folder, item, here, there);
+                ProcessFile(folder, item, here, there, destWasMissing);
         }
     }
 
@@ -176,11 +302,12 @@ bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
                 break;
             if (!item.isFolder)
                 continue;
-            const QString sub = folder + item.name + u'/';
-            // Never walk into the other tree when one lies inside the other.
-            if (IsOtherRoot(sub, FileIdOf(sub)))
+            const TFolderHandle sub(here, item.name);
+            // Never walk into the destination when it lies inside the source.
+            if (IsDestRoot(sub))
                 continue;
-            WalkFolder(sub, mask);
+            TFencedFolder subThere(there, item.name);
+            WalkSource(folder + item.name + u'/', sub, subThere, mask, false);
         }
     }
 
@@ -189,8 +316,60 @@ bool TCopyPasses::WalkFolder(const QString &folder, const QString &mask)
     return items.has_value();
 }
 
+void TCopyPasses::WalkDest(const QString &folder, TFencedFolder &here,
+                           const TFolderHandle &there, const QString &mask)
+{
+    WaitIfPaused();
+    const bool checks = FCopyType == ctReplicate;
+    if (here.State() != TFencedFolder::fsOpen) {
+        // A folder the run never made is simply absent; one that is there but
+        // cannot be opened keeps its files unchecked (and so undeleted).
+        if (checks && here.State() == TFencedFolder::fsUnreadable) {
+            ++FOutcome.Failed;
+            LogFailure(UiText::sFolderUnreadable.arg(folder), here.Reason());
+        }
+        return;
+    }
+    int error = 0;
+    const auto items = here.Handle().List(QStringLiteral("*.*"), false, &error);
+    if (!items) {
+        if (checks && error != ENOENT && error != ENOTDIR) {
+            ++FOutcome.Failed;
+            LogFailure(UiText::sFolderUnreadable.arg(folder), SystemErrorText(error));
+        }
+        return;
+    }
+    if (FCopyType != ctNothing) {
+        for (const TFoundItem &item : *items) {
+            if (StopRequested())
+                break;
+            if (!item.isFolder && MatchesMask(item.name, mask))
+                ProcessFile(folder, item, there, here, false);
+        }
+    }
+    if (StopRequested())
+        return;
+    WaitIfPaused();
+    for (const TFoundItem &item : *items) {
+        if (StopRequested())
+            break;
+        // Links in the destination are never followed: what they lead to is
+        // not the run's to check or delete.
+        if (!item.isFolder || item.isLink)
+            continue;
+        TFencedFolder sub(here, item.name);
+        // The source root (when it lies inside the destination) is refused
+        // by the fence and left alone.
+        if (sub.State() == TFencedFolder::fsRefused)
+            continue;
+        const TFolderHandle subThere(there, item.name);
+        WalkDest(folder + item.name + u'/', sub, subThere, mask);
+    }
+}
+
 void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item,
-                              const TFolderHandle &here, TFolderHandle &there)
+                              const TFolderHandle &sourceFolder, TFencedFolder &destFolder,
+                              bool destWasMissing)
 {
     if (FCopyType == ctNothing)
         return;
@@ -202,42 +381,42 @@ void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item,
     if (FPhase == phCopy) {
         ++FCount;
         // The source is opened once, for the change rule and for the copy.
-        TOpenedFile source = here.Open(item.name);
+        TOpenedFile source = sourceFolder.Open(item.name);
         // A destination folder that was not there when this folder's walk began
         // holds only what this run has put there since: no need to look. Should
         // someone else have made the file meanwhile, the copy replaces it, as it
         // would replace any changed file.
-        const TFileFacts destFacts = there.FolderWasMissing() ? TFileFacts{}
-                                                           : there.FactsOf(item.name);
+        const TFileFacts destFacts = destWasMissing || destFolder.State() != TFencedFolder::fsOpen
+            ? TFileFacts{} : destFolder.Handle().FactsOf(item.name);
         const bool destMissing = !destFacts.openedSize && !destFacts.dosTime;
         CopyOne(full, FDest + RelativeTail(FSource, full),
-                FileChanged(source.Facts(), destFacts), source, there, item.name, destMissing);
+                FileChanged(source.Facts(), destFacts), source, destFolder, item.name, destMissing);
     } else if (FPhase == phCheck && FCopyType == ctReplicate) {
         ++FCount;
-        CheckOne(full, FSource + RelativeTail(FDest, full), there.IsMissing(item.name));
+        CheckOne(full, FSource + RelativeTail(FDest, full), sourceFolder.IsMissing(item.name));
     }
 }
 
 void TCopyPasses::CopyOne(const QString &source, const QString &dest, bool changed,
-                          TOpenedFile &opened, TFolderHandle &destFolderHandle,
-                          const QString &name, bool destMissing)
+                          TOpenedFile &opened, TFencedFolder &destFolder, const QString &name,
+                          bool destMissing)
 {
     if (changed) {
-        const QString destFolder = dest.left(dest.lastIndexOf(u'/') + 1);
-        // The files of one folder go to one destination folder: it is made (or
-        // found) once, and again only after a copy into it failed.
-        const bool folderReady = destFolder == FReadyFolder || ForceFolders(destFolder);
-        if (folderReady)
-            destFolderHandle.Reopen();  // no-op when it is open already
-        // An unreadable source is copied through its path, which fails and
-        // says why as it always did.
-        const bool copied = folderReady
-            && (opened.IsOpen() ? CopyFileReplacing(opened, destFolderHandle, name, destMissing,
-                                                    &FStop)
-                                : CopyFileReplacing(source, dest, &FStop));
-        FReadyFolder = copied ? destFolder : QString();
-        if (!copied)
-            AddLog(UiText::sCopyFailed.arg(source, dest));
+        QString why;
+        // The folder is made (or found) once for all the files of a folder.
+        const bool copied = opened.IsOpen()
+            ? destFolder.Make(&why)
+                && CopyFileReplacing(opened, destFolder.Handle(), name, destMissing, &FStop, &why)
+            : (why = opened.ErrorText(), false);
+        if (copied) {
+            ++FOutcome.Copied;
+        } else {
+            // A copy abandoned by a stop is not a failure of the file.
+            if (!StopRequested())
+                ++FOutcome.Failed;
+            LogFailure(UiText::sCopyFailed.arg(source, dest),
+                       StopRequested() ? QString() : why);
+        }
     }
     opened.Close();
     FStatusText = UiText::sCopyingLog.arg(source, dest);
@@ -257,8 +436,29 @@ void TCopyPasses::CheckOne(const QString &dest, const QString &source, bool sour
 void TCopyPasses::DeleteOne(const QString &file)
 {
     FStatusText = UiText::sDeletingLog.arg(file);
-    if (!DeleteFileAt(file))
-        AddLog(UiText::sDeleteFailed.arg(file));
+    // Reached from the destination root one folder at a time, never through
+    // a link, so nothing outside the destination can be deleted.
+    const QString relative = RelativeTail(FDest, file);
+    const qsizetype slash = relative.lastIndexOf(u'/');
+    TFencedFolder &folder = DestFolderFor(relative.left(slash + 1), FDeleteChain,
+                                          FDeleteChainNames);
+    const QString name = relative.mid(slash + 1);
+    int error = ENOENT;
+    QString why;
+    if (relative.isEmpty() || name.isEmpty()) {
+        why = SystemErrorText(ENOENT);
+    } else if (folder.State() == TFencedFolder::fsOpen) {
+        error = folder.Handle().DeleteFile(name);
+        why = error ? SystemErrorText(error) : QString();
+    } else {
+        why = folder.Reason();
+    }
+    if (error == 0 && why.isEmpty()) {
+        ++FOutcome.Deleted;
+    } else {
+        ++FOutcome.Failed;
+        LogFailure(UiText::sDeleteFailed.arg(file), why);
+    }
     ShowProgress();
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <memory>
 #include <vector>
 #include "FileSystem.h"
 
@@ -12,6 +13,16 @@ class TDataObject;
 class TVantorHost;
 
 enum TPassPhase : qint32 { phCopy = 0, phCheck = 1, phDelete = 2, phFinished = 3 };
+
+// What the run did, read by the end handling once the passes are over.
+struct TRunOutcome {
+    qint32 Copied = 0;   // files copied
+    qint32 Deleted = 0;  // files deleted
+    qint32 Failed = 0;   // file operations that failed (copy, delete, a file or folder that could not be read)
+    QString Refused;     // the guard's log text when a guard kept the run from handling files
+                         // or from deleting (empty folder, mask leaving the folder, no or
+                         // relative folder, unreadable or lost source); empty otherwise
+};
 
 // Runs the passes of one entry. By itself it runs them on the calling thread and
 // reports straight to the entry and the host; the worker thread derives from it
@@ -50,6 +61,7 @@ public:
     qint32 FCount = 0;
     TDataObject *FEntry = nullptr;
     QString FStatusText;
+    TRunOutcome FOutcome;
 
 protected:
     // Hand-overs. The defaults act at once on the calling thread.
@@ -65,26 +77,52 @@ protected:
 
     TVantorHost *FHost = nullptr;
 
+    // Whether runs write their copies to the disk before they delete and at
+    // their end (on by default; benchmarks switch it off to see its cost).
+    // Any thread; takes effect for runs that start afterwards.
+    static void SetDurable(bool on);
+
 private:
-    // Both return whether the start folder could be listed.
+    // Returns whether the start folder could be listed.
     bool Walk(const QString &pathAndMask);
-    bool WalkFolder(const QString &folder, const QString &mask);
-    // `here` is `folder` held open, `there` its counterpart in the other tree.
-    void ProcessFile(const QString &folder, const TFoundItem &item, const TFolderHandle &here,
-                     TFolderHandle &there);
-    // `opened` is the source (closed here once copied), `destFolderHandle` the
+    // Copy pass: `here` is `folder` of the source held open, `there` its
+    // counterpart in the destination; `atStart` for the walk's first folder.
+    bool WalkSource(const QString &folder, const TFolderHandle &here, TFencedFolder &there,
+                    const QString &mask, bool atStart);
+    // Check pass: `here` is `folder` of the destination, `there` its
+    // counterpart in the source.
+    void WalkDest(const QString &folder, TFencedFolder &here, const TFolderHandle &there,
+                  const QString &mask);
+    // `sourceFolder` and `destFolder` hold the file's folder on each side;
+    // `destWasMissing` that the destination folder was not there when the
+    // walk of the folder began.
+    void ProcessFile(const QString &folder, const TFoundItem &item,
+                     const TFolderHandle &sourceFolder, TFencedFolder &destFolder,
+                     bool destWasMissing);
+    // `opened` is the source (closed here once copied), `destFolder` the
     // destination folder, `name` the file's name in it; `destMissing` that no
     // destination file was found.
     void CopyOne(const QString &source, const QString &dest, bool changed, TOpenedFile &opened,
-                 TFolderHandle &destFolderHandle, const QString &name, bool destMissing);
+                 TFencedFolder &destFolder, const QString &name, bool destMissing);
     void CheckOne(const QString &dest, const QString &source, bool sourceMissing);
     void DeleteOne(const QString &file);
     void DeletePass();
 
     // Why the run cannot safely handle files (empty text when it can).
     QString RefusalReason() const;
-    // The root of the other tree, which the walk must not enter.
-    bool IsOtherRoot(const QString &folder, const std::optional<TFileId> &id) const;
+    // Logs the guard's line and keeps it as the run's refusal.
+    void Refuse(const QString &line, const QString &reason = QString());
+    // A failure line and, when known, the system's reason after it.
+    void LogFailure(const QString &line, const QString &reason);
+    // Whether the source root is still the folder the run began with, and listable.
+    bool SourceStillThere() const;
+    // Writes the destination's copies to the disk; the system's reason when it failed.
+    QString MakeDurable();
+    // The destination folder below the root for `relative` ("a/b/"), built in `chain`.
+    TFencedFolder &DestFolderFor(const QString &relative,
+                                 std::vector<std::unique_ptr<TFencedFolder>> &chain,
+                                 QStringList &names);
+    bool IsDestRoot(const TFolderHandle &folder) const;
 
     std::atomic<bool> FStop{false};
     std::atomic<bool> FAbandon{false};
@@ -93,7 +131,11 @@ private:
     QString FDest;
     QString FFileMask;
     quint8 FCopyType = 0;
-    QString FOtherRoot;                 // cleaned path of the other tree's root
-    QString FReadyFolder;               // destination folder the last copy went into
-    std::vector<TFileId> FWalkPath;     // folders on the current walk path
+    std::optional<TFileId> FSourceRootId;          // the source root as the run found it
+    std::unique_ptr<TFencedFolder> FDestRoot;      // every write and delete goes below it
+    qsizetype FStartEntries = -1;                  // items in the copy walk's first folder
+    std::vector<TFileId> FWalkPath;                // folders on the current walk path
+    // The folder chain of the last deletion, reused by the next one.
+    std::vector<std::unique_ptr<TFencedFolder>> FDeleteChain;
+    QStringList FDeleteChainNames;
 };

@@ -193,12 +193,29 @@ void TCopyThread::Apply(const TUpdate &update)
     }
 }
 
+namespace {
+// "Done" only when every file operation succeeded and no guard held the run back.
+const QString &OutcomeStatus(const TRunOutcome &outcome)
+{
+    if (!outcome.Refused.isEmpty())
+        return UiText::sRefused;
+    if (outcome.Failed > 0)
+        return UiText::sFailed;
+    return UiText::sDone;
+}
+} // namespace
+
 void TCopyThread::EndHandling()
 {
     TDataObject *entry = FEntry;
     TEntryList *list = entry->FListItem;
+    // The passes are over (the worker waits for this hand-over), so the outcome
+    // is complete and no longer changes.
+    const QString &status = OutcomeStatus(FOutcome);
     if (!FFinishedByStop)
-        entry->RunFinished();
+        entry->RunFinished(status);
+    // A run asked to stop (by Stop, or by Run to start it afresh) says so.
+    ReportOutcome(FFinishedByStop || StopRequested() ? UiText::sStopped : status);
     const bool restart = FRestartPending;
     {
         QMutexLocker locker(list ? &list->Lock() : nullptr);
@@ -219,6 +236,18 @@ void TCopyThread::EndHandling()
     }
     list->WorkerEnded(entry);   // may free a removed row's entry
     list->NotifyRunsChanged();
+}
+
+void TCopyThread::ReportOutcome(const QString &status)
+{
+    if (!FHost)
+        return;
+    const QString summary = UiText::sRunSummary.arg(
+        status, FEntry->FSource, FEntry->FDest, QString::number(FOutcome.Copied),
+        QString::number(FOutcome.Deleted), QString::number(FOutcome.Failed));
+    FHost->AddLog(summary);
+    if (FOutcome.Failed > 0 || !FOutcome.Refused.isEmpty())
+        FHost->RunProblem(FOutcome.Refused.isEmpty() ? summary : summary + u'\n' + FOutcome.Refused);
 }
 
 bool TCopyThread::AtGate() const
@@ -333,7 +362,12 @@ bool TDataObject::StartRunLocked()
 
 void TDataObject::RunFinished()
 {
-    SetStatus(UiText::sDone);
+    RunFinished(UiText::sDone);
+}
+
+void TDataObject::RunFinished(const QString &status)
+{
+    SetStatus(status);
     TVantorHost *host = HostOf(this);
     if (host)
         host->DecRunningCount();

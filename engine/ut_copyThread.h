@@ -86,6 +86,9 @@ private:
     void Drain();                           // UI thread
     void Apply(const TUpdate &update);      // UI thread
     void EndHandling();                     // UI thread
+    // The run's summary line in the log, and the host told of a run that failed
+    // or was refused; `status` is the word the summary gives the run. UI thread.
+    void ReportOutcome(const QString &status);
 
     mutable std::mutex FMutex;
     std::condition_variable FWake;          // worker waits: room, end done, continue

@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -44,7 +45,7 @@ bool MatchPlain(QStringView name, QStringView mask)
 
 QByteArray Native(const QString &path)
 {
-    return QFile::encodeName(path);
+    return NativePath(path);
 }
 
 class FdCloser {
@@ -63,7 +64,117 @@ QString ErrnoText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+
+// Length of the valid UTF-8 sequence at `p` (at most `left` bytes), 0 when
+// none starts there. Overlong forms, surrogates and values past U+10FFFF are
+// not valid.
+int Utf8SequenceAt(const unsigned char *p, qsizetype left, char32_t *code)
+{
+    const unsigned char b = p[0];
+    int length;
+    char32_t value;
+    char32_t minimum;
+    if (b < 0x80) {
+        *code = b;
+        return 1;
+    } else if ((b & 0xE0) == 0xC0) {
+        length = 2; value = b & 0x1F; minimum = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        length = 3; value = b & 0x0F; minimum = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        length = 4; value = b & 0x07; minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (left < length)
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (p[i] & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    *code = value;
+    return length;
+}
 } // namespace
+
+QString PathFromNative(const char *bytes, qsizetype size)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes);
+    qsizetype i = 0;
+    while (i < size && p[i] < 0x80)
+        ++i;
+    if (i == size)
+        return QString::fromLatin1(bytes, size);
+    QString text = QString::fromLatin1(bytes, i);
+    text.reserve(size);
+    while (i < size) {
+        char32_t code = 0;
+        const int length = Utf8SequenceAt(p + i, size - i, &code);
+        if (length == 0) {
+            text.append(QChar(char16_t(0xDC00 + p[i])));
+            ++i;
+            continue;
+        }
+        if (code >= 0x10000) {
+            text.append(QChar(QChar::highSurrogate(code)));
+            text.append(QChar(QChar::lowSurrogate(code)));
+        } else {
+            text.append(QChar(char16_t(code)));
+        }
+        i += length;
+    }
+    return text;
+}
+
+QByteArray NativePath(QStringView path)
+{
+    QByteArray bytes;
+    bytes.reserve(path.size());
+    const qsizetype n = path.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = path[i].unicode();
+        char32_t code = c;
+        if (c < 0x80) {
+            bytes.append(char(c));
+            continue;
+        }
+        if (c >= 0xDC80 && c <= 0xDCFF) {
+            // A byte that was not UTF-8 when the name was read.
+            bytes.append(char(c - 0xDC00));
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(path[i + 1].unicode()))
+            code = QChar::surrogateToUcs4(c, path[++i].unicode());
+        char buffer[4];
+        int length;
+        if (code < 0x800) {
+            buffer[0] = char(0xC0 | (code >> 6));
+            buffer[1] = char(0x80 | (code & 0x3F));
+            length = 2;
+        } else if (code < 0x10000) {
+            buffer[0] = char(0xE0 | (code >> 12));
+            buffer[1] = char(0x80 | ((code >> 6) & 0x3F));
+            buffer[2] = char(0x80 | (code & 0x3F));
+            length = 3;
+        } else {
+            buffer[0] = char(0xF0 | (code >> 18));
+            buffer[1] = char(0x80 | ((code >> 12) & 0x3F));
+            buffer[2] = char(0x80 | ((code >> 6) & 0x3F));
+            buffer[3] = char(0x80 | (code & 0x3F));
+            length = 4;
+        }
+        bytes.append(buffer, length);
+    }
+    return bytes;
+}
+
+QString SystemErrorText(int error)
+{
+    return ErrnoText(error);
+}
 
 bool MatchesMask(QStringView name, QStringView mask)
 {
@@ -81,13 +192,10 @@ bool MatchesMask(QStringView name, QStringView mask)
     return false;
 }
 
-std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString &mask,
-                                            bool withAttributes)
+namespace {
+// Lists the open folder `dir` (closed here) by mask.
+QList<TFoundItem> ListOpenFolder(DIR *dir, const QString &mask, bool withAttributes)
 {
-    const QByteArray native = Native(folder.isEmpty() ? QStringLiteral(".") : folder);
-    DIR *dir = ::opendir(native.constData());
-    if (!dir)
-        return std::nullopt;
     const int dirFd = ::dirfd(dir);
     QList<TFoundItem> items;
     while (dirent *entry = ::readdir(dir)) {
@@ -95,7 +203,7 @@ std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString
         if ((raw[0] == '.' && raw[1] == 0) || (raw[0] == '.' && raw[1] == '.' && raw[2] == 0))
             continue;
         TFoundItem item;
-        item.name = QFile::decodeName(raw);
+        item.name = PathFromNative(raw, qsizetype(std::strlen(raw)));
         if (!MatchesMask(item.name, mask))
             continue;
         item.hidden = raw[0] == '.';
@@ -107,6 +215,8 @@ std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString
             continue;
         }
         struct stat st;
+        if (entry->d_type == DT_UNKNOWN && ::fstatat(dirFd, raw, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            item.isLink = S_ISLNK(st.st_mode);
         if (::fstatat(dirFd, raw, &st, 0) == 0) {
             item.isFolder = S_ISDIR(st.st_mode);
             item.readOnly = (st.st_mode & S_IWUSR) == 0;
@@ -118,6 +228,26 @@ std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString
     }
     ::closedir(dir);
     return items;
+}
+} // namespace
+
+std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString &mask,
+                                            bool withAttributes)
+{
+    const QByteArray native = Native(folder.isEmpty() ? QStringLiteral(".") : folder);
+    DIR *dir = ::opendir(native.constData());
+    if (!dir)
+        return std::nullopt;
+    return ListOpenFolder(dir, mask, withAttributes);
+}
+
+bool CanListFolder(const QString &folder)
+{
+    DIR *dir = ::opendir(Native(folder).constData());
+    if (!dir)
+        return false;
+    ::closedir(dir);
+    return true;
 }
 
 std::optional<TFileId> FileIdOf(const QString &path)
@@ -270,9 +400,18 @@ TOpenedFile &TOpenedFile::operator=(TOpenedFile &&other) noexcept
         FMode = other.FMode;
         FTimes[0] = other.FTimes[0];
         FTimes[1] = other.FTimes[1];
+        FChanged = other.FChanged;
+        FError = other.FError;
         FFacts = other.FFacts;
     }
     return *this;
+}
+
+QString TOpenedFile::ErrorText() const
+{
+    if (IsOpen())
+        return QString();
+    return ErrnoText(FError ? FError : ENOENT);
 }
 
 void TOpenedFile::Close()
@@ -289,8 +428,25 @@ TFolderHandle::TFolderHandle(const QString &folder)
     if (!folder.isEmpty()) {
         const QByteArray native = Native(FFolder);
         FFd = ::open(native.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        FError = FFd < 0 ? errno : 0;
         FWasMissing = FFd < 0 && (errno == ENOENT || errno == ENOTDIR);
+    } else {
+        FError = ENOENT;
+        FWasMissing = true;
     }
+}
+
+TFolderHandle::TFolderHandle(const TFolderHandle &parent, const QString &name)
+    : FFolder(parent.FFolder + name + u'/')
+{
+    if (parent.FFd < 0) {
+        FError = parent.FError;
+        FWasMissing = parent.FWasMissing;
+        return;
+    }
+    FFd = ::openat(parent.FFd, Native(name).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    FError = FFd < 0 ? errno : 0;
+    FWasMissing = FFd < 0 && (errno == ENOENT || errno == ENOTDIR);
 }
 
 bool TFolderHandle::Reopen()
@@ -298,16 +454,76 @@ bool TFolderHandle::Reopen()
     if (FFd >= 0 || FFolder.isEmpty())
         return FFd >= 0;
     FFd = ::open(Native(FFolder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    FError = FFd < 0 ? errno : 0;
     return FFd >= 0;
+}
+
+std::optional<TFileId> TFolderHandle::Id() const
+{
+    struct stat st;
+    if (FFd < 0 || ::fstat(FFd, &st) != 0)
+        return std::nullopt;
+    return TFileId{st.st_dev, st.st_ino};
+}
+
+std::optional<QList<TFoundItem>> TFolderHandle::List(const QString &mask, bool withAttributes,
+                                                     int *error) const
+{
+    if (FFd < 0) {
+        if (error)
+            *error = FError;
+        return std::nullopt;
+    }
+    const int fd = ::openat(FFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        const int why = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (error)
+            *error = why;
+        return std::nullopt;
+    }
+    return ListOpenFolder(dir, mask, withAttributes);
+}
+
+int TFolderHandle::DeleteFile(const QString &name) const
+{
+    if (FFd < 0)
+        return FError ? FError : ENOENT;
+    const QByteArray native = Native(name);
+    struct stat st;
+    if (::fstatat(FFd, native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    return ::unlinkat(FFd, native.constData(), 0) == 0 ? 0 : errno;
+}
+
+int TFolderHandle::SyncFileSystem() const
+{
+    if (FFd < 0)
+        return FError ? FError : ENOENT;
+    // syncfs wants a descriptor that is more than a path.
+    FdCloser fd(::openat(FFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        // A folder we may not read: write back every file system instead.
+        ::sync();
+        return 0;
+    }
+    return ::syncfs(fd.Get()) == 0 ? 0 : errno;
 }
 
 TOpenedFile TFolderHandle::Open(const QString &name) const
 {
     TOpenedFile file;
-    const QByteArray native = Native(FFd < 0 ? FFolder + name : name);
-    const int dirFd = FFd < 0 ? AT_FDCWD : FFd;
+    if (FFd < 0) {
+        file.FError = FWasMissing ? ENOENT : FError;
+        return file;
+    }
+    const QByteArray native = Native(name);
     struct stat st;
-    FdCloser fd(::openat(dirFd, native.constData(), kReadOpenFlags));
+    FdCloser fd(::openat(FFd, native.constData(), kReadOpenFlags));
     if (fd.Get() >= 0 && ::fstat(fd.Get(), &st) == 0) {
         if (!S_ISDIR(st.st_mode))
             file.FFacts.openedSize = static_cast<qint64>(st.st_size);
@@ -317,10 +533,13 @@ TOpenedFile TFolderHandle::Open(const QString &name) const
         file.FMode = st.st_mode & 07777;
         file.FTimes[0] = st.st_atim;
         file.FTimes[1] = st.st_mtim;
+        file.FChanged = st.st_ctim;
         file.FFd = fd.Release();
-    } else if (fd.Get() < 0 && errno != ENOENT && errno != ENOTDIR
-               && ::fstatat(dirFd, native.constData(), &st, 0) == 0) {
-        file.FFacts.dosTime = DosDateTimeOfStat(st);
+    } else {
+        file.FError = errno;
+        if (fd.Get() < 0 && errno != ENOENT && errno != ENOTDIR
+            && ::fstatat(FFd, native.constData(), &st, 0) == 0)
+            file.FFacts.dosTime = DosDateTimeOfStat(st);
     }
     return file;
 }
@@ -334,15 +553,199 @@ TFolderHandle::~TFolderHandle()
 TFileFacts TFolderHandle::FactsOf(const QString &name) const
 {
     if (FFd < 0)
-        return FileFactsOf(FFolder + name);
+        return TFileFacts{};
     return FactsAt(FFd, Native(name).constData());
 }
 
 bool TFolderHandle::IsMissing(const QString &name) const
 {
     if (FFd < 0)
-        return FileIsMissing(FFolder + name);
+        return FWasMissing;
     return MissingAt(FFd, Native(name).constData());
+}
+
+namespace {
+std::optional<TFileId> IdOfFd(int fd)
+{
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return std::nullopt;
+    return TFileId{st.st_dev, st.st_ino};
+}
+} // namespace
+
+TFencedFolder::TFencedFolder(const QString &rootPath, std::optional<TFileId> avoid)
+    : FRoot(this)
+    , FAvoid(avoid)
+{
+    FHandle.FFolder = rootPath.isEmpty() || rootPath.endsWith(u'/') ? rootPath : rootPath + u'/';
+}
+
+TFencedFolder::TFencedFolder(TFencedFolder &parent, const QString &name)
+    : FParent(&parent)
+    , FRoot(parent.FRoot)
+    , FName(name)
+{
+    FHandle.FFolder = parent.Folder() + name + u'/';
+}
+
+std::optional<TFileId> TFencedFolder::RootId() const
+{
+    return FRoot->FHandle.Id();
+}
+
+TFencedFolder::TState TFencedFolder::State()
+{
+    if (!FOpened)
+        Open();
+    return FState;
+}
+
+QString TFencedFolder::Reason()
+{
+    if (State() == fsOpen)
+        return QString();
+    return FWhy;
+}
+
+bool TFencedFolder::LeadsIntoRoot(int fd, QString *why) const
+{
+    // Climbs from the folder to the top of the file system: the root of the
+    // tree must come before the avoided folder and before the top.
+    const auto rootId = RootId();
+    const auto avoid = FRoot->FAvoid;
+    int current = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    bool inside = false;
+    for (int step = 0; step < 100000 && current >= 0; ++step) {
+        const auto id = IdOfFd(current);
+        if (!id)
+            break;
+        if (avoid && *id == *avoid) {
+            ::close(current);
+            *why = QStringLiteral("the folder lies inside the source folder");
+            return false;
+        }
+        if (rootId && *id == *rootId) {
+            inside = true;
+            break;
+        }
+        const int up = ::openat(current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const bool atTop = up < 0 || IdOfFd(up) == id;
+        ::close(current);
+        current = up;
+        if (atTop)
+            break;
+    }
+    if (current >= 0)
+        ::close(current);
+    if (inside)
+        return true;
+    *why = QStringLiteral("a link leads outside the destination folder");
+    return false;
+}
+
+void TFencedFolder::Open()
+{
+    FOpened = true;
+    FState = fsMissing;
+    FWhy = ErrnoText(ENOENT);
+    if (FHandle.FFd >= 0) {
+        ::close(FHandle.FFd);
+        FHandle.FFd = -1;
+    }
+    int fd = -1;
+    if (!FParent) {
+        if (FHandle.FFolder.isEmpty())
+            return;
+        fd = ::open(Native(FHandle.FFolder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            const int error = errno;
+            FState = error == ENOENT ? fsMissing : fsUnreadable;
+            FWhy = ErrnoText(error);
+            FHandle.FError = error;
+            FHandle.FWasMissing = error == ENOENT;
+            return;
+        }
+    } else {
+        const TState parentState = FParent->State();
+        if (parentState != fsOpen) {
+            FState = parentState;
+            FWhy = FParent->FWhy;
+            FHandle.FError = FParent->FHandle.FError;
+            FHandle.FWasMissing = parentState == fsMissing;
+            return;
+        }
+        const int parentFd = FParent->FHandle.FFd;
+        const QByteArray native = Native(FName);
+        fd = ::openat(parentFd, native.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            const int error = errno;
+            struct stat st;
+            if (error == ENOENT) {
+                FHandle.FError = error;
+                FHandle.FWasMissing = true;
+                return;
+            }
+            if ((error == ENOTDIR || error == ELOOP)
+                && ::fstatat(parentFd, native.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+                && S_ISLNK(st.st_mode)) {
+                // A link: taken only when it leads back into the tree.
+                fd = ::openat(parentFd, native.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+                QString why;
+                if (fd < 0 || !LeadsIntoRoot(fd, &why)) {
+                    if (fd >= 0)
+                        ::close(fd);
+                    FState = fsRefused;
+                    FWhy = why.isEmpty() ? QStringLiteral("a link leads outside the destination folder")
+                                         : why;
+                    FHandle.FError = EACCES;
+                    return;
+                }
+            } else {
+                FState = error == ENOTDIR ? fsRefused : fsUnreadable;
+                FWhy = ErrnoText(error);
+                FHandle.FError = error;
+                return;
+            }
+        }
+    }
+    const auto id = IdOfFd(fd);
+    if (FRoot->FAvoid && id == FRoot->FAvoid) {
+        ::close(fd);
+        FState = fsRefused;
+        FWhy = QStringLiteral("the folder lies inside the source folder");
+        FHandle.FError = EACCES;
+        return;
+    }
+    FHandle.FFd = fd;
+    FHandle.FError = 0;
+    FHandle.FWasMissing = false;
+    FState = fsOpen;
+    FWhy.clear();
+}
+
+bool TFencedFolder::Make(QString *why)
+{
+    TState state = State();
+    if (state == fsMissing) {
+        bool made = false;
+        if (!FParent) {
+            made = ForceFolders(FHandle.FFolder);
+        } else if (FParent->Make(why)) {
+            made = ::mkdirat(FParent->FHandle.FFd, Native(FName).constData(), 0777) == 0
+                || errno == EEXIST;
+            if (!made)
+                FWhy = ErrnoText(errno);
+        }
+        if (made)
+            Open();
+        else if (FParent && !FParent->FWhy.isEmpty() && FParent->State() != fsOpen)
+            FWhy = FParent->FWhy;
+        state = FState;
+    }
+    if (state != fsOpen && why)
+        *why = FWhy;
+    return state == fsOpen;
 }
 
 double DosDateTimeToOle(quint32 dos)
@@ -379,8 +782,19 @@ bool ForceFolders(const QString &path)
 {
     if (path.isEmpty())
         return false;
-    QDir dir;
-    return dir.mkpath(path) && QFileInfo(path).isDir();
+    QByteArray native = Native(path);
+    while (native.size() > 1 && native.endsWith('/'))
+        native.chop(1);
+    // Makes each missing step from the top down.
+    for (qsizetype at = native.startsWith('/') ? 1 : 0; at <= native.size(); ++at) {
+        if (at < native.size() && native[at] != '/')
+            continue;
+        const QByteArray step = native.left(at);
+        if (!step.isEmpty() && ::mkdir(step.constData(), 0777) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat st;
+    return ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 namespace {
@@ -395,7 +809,10 @@ struct TTargetPlace {
     QByteArray Name() const { return prefix + base; }
     QByteArray TempName() const
     {
-        return prefix + '.' + base + ".vantor-"
+        // At most 1 + 200 + 8 + 7 bytes: fits the 255-byte name limit of the
+        // common file systems whatever the length of the target's name.
+        constexpr qsizetype kMaxBase = 200;
+        return prefix + '.' + base.left(kMaxBase) + ".vantor-"
             + QByteArray::number(QRandomGenerator::global()->generate(), 36);
     }
     const char *Folder() const { return prefix.isEmpty() ? "." : prefix.constData(); }
@@ -406,7 +823,34 @@ struct TSourceFacts {
     qint64 size;
     quint32 mode;
     std::timespec times[2];
+    std::timespec changed;
 };
+
+std::atomic<TCopyStepHook> gCopyStepHook{nullptr};
+std::atomic<void *> gCopyStepContext{nullptr};
+
+bool SameTime(const std::timespec &a, const std::timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether the source is still as it was when it was opened: a file written to
+// while we copied it would give a copy that is half old, half new, and its
+// unchanged-looking time would keep the next run from healing it.
+bool SourceUnchanged(const TSourceFacts &source, QString *why)
+{
+    struct stat st;
+    if (::fstat(source.fd, &st) != 0) {
+        *why = ErrnoText(errno);
+        return false;
+    }
+    if (st.st_size != source.size || !SameTime(st.st_mtim, source.times[1])
+        || !SameTime(st.st_ctim, source.changed)) {
+        *why = QStringLiteral("the file changed while it was copied");
+        return false;
+    }
+    return true;
+}
 
 // Contents from the start of `source` into `outFd`. The kernel copies (and may
 // share extents); sendfile is the fallback for file systems where
@@ -443,8 +887,14 @@ bool CopyContents(const TSourceFacts &source, int outFd, const std::atomic<bool>
             return false;
         }
         if (n == 0)
-            break;  // the source shrank while we copied; take what is there
+            break;  // the source shrank while we copied: caught below
         done += n;
+        if (const TCopyStepHook hook = gCopyStepHook.load())
+            hook(gCopyStepContext.load());
+    }
+    if (done < source.size) {
+        *why = QStringLiteral("the file changed while it was copied");
+        return false;
     }
     if (stop && stop->load()) {
         *why = QStringLiteral("stopped");
@@ -502,7 +952,7 @@ enum class TUnnamedResult { Done, Failed, NotPossible };
 // nothing left behind) when the file system has no unnamed files or they
 // cannot be linked here; the caller then uses a named temporary.
 TUnnamedResult CopyUnnamed(const TSourceFacts &source, const TTargetPlace &place,
-                           const std::atomic<bool> *stop, QString *why)
+                           bool targetMissing, const std::atomic<bool> *stop, QString *why)
 {
     const int outFd = ::openat(place.dirFd, place.Folder(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
                                0600);
@@ -510,10 +960,12 @@ TUnnamedResult CopyUnnamed(const TSourceFacts &source, const TTargetPlace &place
         return TUnnamedResult::NotPossible;  // any reason: the named path finds its own
     FdCloser out(outFd);
     // Closing the unnamed file throws it away: nothing to clean up on failure.
-    if (!CopyContents(source, out.Get(), stop, why) || !SetModeAndTimes(source, out.Get(), why))
+    if (!CopyContents(source, out.Get(), stop, why) || !SetModeAndTimes(source, out.Get(), why)
+        || !SourceUnchanged(source, why))
         return TUnnamedResult::Failed;
 
-    int linkError = LinkUnnamed(out.Get(), place, place.Name());
+    // A target that is there is replaced through a temporary name below.
+    int linkError = targetMissing ? LinkUnnamed(out.Get(), place, place.Name()) : EEXIST;
     if (linkError == 0) {
         if (::close(out.Release()) != 0) {
             // The contents may not have made it to the disk: no target then.
@@ -562,7 +1014,8 @@ bool CopyNamed(const TSourceFacts &source, const TTargetPlace &place,
         return false;
     }
     FdCloser out(outFd);
-    if (!CopyContents(source, out.Get(), stop, why) || !SetModeAndTimes(source, out.Get(), why)) {
+    if (!CopyContents(source, out.Get(), stop, why) || !SetModeAndTimes(source, out.Get(), why)
+        || !SourceUnchanged(source, why)) {
         ::close(out.Release());
         ::unlinkat(place.dirFd, temp.constData(), 0);
         return false;
@@ -581,8 +1034,8 @@ bool CopyTo(const TSourceFacts &source, const TTargetPlace &place, bool targetMi
     QString why;
     bool copied = false;
     TUnnamedResult unnamed = TUnnamedResult::NotPossible;
-    if (targetMissing && gUnnamedTemporaries.load(std::memory_order_relaxed))
-        unnamed = CopyUnnamed(source, place, stop, &why);
+    if (gUnnamedTemporaries.load(std::memory_order_relaxed))
+        unnamed = CopyUnnamed(source, place, targetMissing, stop, &why);
     if (unnamed == TUnnamedResult::NotPossible)
         copied = CopyNamed(source, place, stop, &why);
     else
@@ -601,6 +1054,12 @@ TTargetPlace PlaceOfPath(const QString &target)
     return place;
 }
 } // namespace
+
+void SetCopyStepHook(TCopyStepHook hook, void *context)
+{
+    gCopyStepContext.store(context);
+    gCopyStepHook.store(hook);
+}
 
 void UseUnnamedTemporaries(bool on)
 {
@@ -623,7 +1082,7 @@ bool CopyFileReplacing(const QString &source, const QString &target,
         return false;
     }
     const TSourceFacts facts{in.Get(), static_cast<qint64>(st.st_size), st.st_mode & 07777,
-                             {st.st_atim, st.st_mtim}};
+                             {st.st_atim, st.st_mtim}, st.st_ctim};
     const TTargetPlace place = PlaceOfPath(target);
     struct stat existing;
     const bool missing = ::lstat(place.Name().constData(), &existing) != 0 && errno == ENOENT;
@@ -636,19 +1095,19 @@ bool CopyFileReplacing(const TOpenedFile &source, const TFolderHandle &folder,
 {
     if (!source.IsOpen() || !source.FRegular) {
         if (error)
-            *error = source.IsOpen() ? QStringLiteral("not a regular file")
-                                     : QStringLiteral("source could not be opened");
+            *error = source.IsOpen() ? QStringLiteral("not a regular file") : source.ErrorText();
+        return false;
+    }
+    if (folder.FFd < 0) {
+        if (error)
+            *error = ErrnoText(folder.FError ? folder.FError : ENOENT);
         return false;
     }
     const TSourceFacts facts{source.FFd, source.FSize, source.FMode,
-                             {source.FTimes[0], source.FTimes[1]}};
+                             {source.FTimes[0], source.FTimes[1]}, source.FChanged};
     TTargetPlace place;
-    if (folder.FFd >= 0) {
-        place.dirFd = folder.FFd;
-        place.base = Native(name);
-    } else {
-        place = PlaceOfPath(folder.FFolder + name);
-    }
+    place.dirFd = folder.FFd;
+    place.base = Native(name);
     return CopyTo(facts, place, targetMissing, stop, error);
 }
 

@@ -2,6 +2,7 @@
 // copy runs need. Paths use the native separator "/".
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -9,6 +10,14 @@
 #include <ctime>
 #include <optional>
 #include <sys/types.h>
+
+// Paths meet the system as bytes. A name that is not valid UTF-8 keeps every
+// byte: each byte that does not decode is held as the lone surrogate
+// U+DC80..U+DCFF and written back as that byte, so that
+// NativePath(PathFromNative(b)) == b for any b. Such names show a replacement
+// character on screen but are copied, compared and deleted by their own bytes.
+QByteArray NativePath(QStringView path);
+QString PathFromNative(const char *bytes, qsizetype size);
 
 // One item of a folder listing. Links are followed: a link to a folder is a folder.
 struct TFoundItem {
@@ -32,6 +41,9 @@ bool MatchesMask(QStringView name, QStringView mask);
 // (readOnly stays false), which spares a stat for every item that is not a link.
 std::optional<QList<TFoundItem>> ListFolder(const QString &folder, const QString &mask,
                                             bool withAttributes = true);
+
+// Whether the folder can be opened for listing now.
+bool CanListFolder(const QString &folder);
 
 // Identity of a folder or file (device and inode), following links.
 struct TFileId {
@@ -71,6 +83,8 @@ public:
 
     bool IsOpen() const { return FFd >= 0; }
     const TFileFacts &Facts() const { return FFacts; }
+    // Why the file could not be opened (the system's text), empty when open.
+    QString ErrorText() const;
     void Close();
 
 private:
@@ -82,16 +96,23 @@ private:
     qint64 FSize = 0;
     quint32 FMode = 0;              // permission bits
     std::timespec FTimes[2] = {};   // access, modification
+    std::timespec FChanged = {};    // status change time, to see a rewrite during the copy
+    int FError = 0;                 // errno of the failed open
     TFileFacts FFacts;
 };
 
 // A folder held open to look at many of its items by name, sparing a walk of
-// the whole path for each. Answers exactly what the path functions answer for
-// `folder` + name; when the folder could not be opened (it may not exist yet,
-// or come into being later) it falls back to them.
+// the whole path for each. Answers what the path functions answer for
+// `folder` + name. When the folder could not be opened, a missing folder
+// holds nothing (every name is missing) and an unreadable one tells nothing
+// (no name is missing, no facts are known).
 class TFolderHandle {
 public:
     explicit TFolderHandle(const QString &folder);
+    // The subfolder `name` of `parent`, opened through the parent's handle, so
+    // the depth of a tree has no limit; links are followed. A child of a
+    // folder that is not open is not open either, for the parent's reason.
+    TFolderHandle(const TFolderHandle &parent, const QString &name);
     ~TFolderHandle();
     TFolderHandle(const TFolderHandle &) = delete;
     TFolderHandle &operator=(const TFolderHandle &) = delete;
@@ -108,13 +129,74 @@ public:
     // Returns whether it is open now.
     bool Reopen();
     const QString &Folder() const { return FFolder; }
+    bool IsOpen() const { return FFd >= 0; }
+    // errno of the failed open; 0 when open.
+    int Error() const { return FError; }
+    // Identity of the open folder; nullopt when it is not open.
+    std::optional<TFileId> Id() const;
+
+    // Lists the open folder as ListFolder does; nullopt (and `error` set to
+    // the errno) when it cannot be listed.
+    std::optional<QList<TFoundItem>> List(const QString &mask, bool withAttributes,
+                                          int *error = nullptr) const;
+    // Deletes the file `name` of this folder itself (a link is deleted, not
+    // what it points to; never a folder). 0 on success, else the errno.
+    int DeleteFile(const QString &name) const;
+    // Writes every pending change of this folder's whole file system to the
+    // disk. 0 on success, else the errno.
+    int SyncFileSystem() const;
 
 private:
+    friend class TFencedFolder;
     friend bool CopyFileReplacing(const TOpenedFile &, const TFolderHandle &, const QString &,
                                   bool, const std::atomic<bool> *, QString *);
+    TFolderHandle() = default;
     QString FFolder;   // with its trailing "/"
     int FFd = -1;
+    int FError = 0;
     bool FWasMissing = false;
+};
+
+// A folder of a tree the program writes into (a run's destination), reached
+// from the tree's root one name at a time and opened only when first needed.
+// A link met on the way is taken only when it leads back into the root's tree;
+// a folder that is, or lies inside, the `avoid` folder (the run's source) is
+// refused. So nothing handed out by it lies outside the root or inside
+// `avoid`, whatever links the tree holds or gains during the run.
+class TFencedFolder {
+public:
+    enum TState { fsOpen, fsMissing, fsRefused, fsUnreadable };
+    // The root, by its path; links to it are followed (the root is the user's choice).
+    TFencedFolder(const QString &rootPath, std::optional<TFileId> avoid);
+    // The subfolder `name` of `parent`; `parent` must outlive it.
+    TFencedFolder(TFencedFolder &parent, const QString &name);
+    TFencedFolder(const TFencedFolder &) = delete;
+    TFencedFolder &operator=(const TFencedFolder &) = delete;
+
+    // Opens the folder on the first call; later calls answer from memory.
+    TState State();
+    // Creates the folder, and its missing parents, when it is missing. True
+    // when it is open afterwards; otherwise `why` says why not.
+    bool Make(QString *why);
+    // Why the folder is not open (the system's text or the fence's reason).
+    QString Reason();
+    // The open folder (only meaningful when State() is fsOpen).
+    const TFolderHandle &Handle() const { return FHandle; }
+    const QString &Folder() const { return FHandle.FFolder; }
+    // Identity of the tree's root, once it is open.
+    std::optional<TFileId> RootId() const;
+
+private:
+    void Open();
+    bool LeadsIntoRoot(int fd, QString *why) const;
+    TFencedFolder *FParent = nullptr;
+    TFencedFolder *FRoot = nullptr;
+    QString FName;
+    TFolderHandle FHandle;
+    std::optional<TFileId> FAvoid;   // root only
+    bool FOpened = false;
+    TState FState = fsMissing;
+    QString FWhy;
 };
 
 // DOS date-time to the day count of OleDateTime.h; 0 for an impossible value.
@@ -130,20 +212,28 @@ bool FileIsMissing(const QString &path);
 // Creates the folder with every missing parent. True when it exists afterwards.
 bool ForceFolders(const QString &path);
 
+// Called after every piece of a copy's contents is written, before the copy
+// checks whether it is stopped or its source changed: lets tests act in the
+// middle of a copy. Null (the default) calls nothing.
+using TCopyStepHook = void (*)(void *context);
+void SetCopyStepHook(TCopyStepHook hook, void *context);
+
 // Copies `source` to `target`, replacing it, with contents, permission bits and
-// modification time. Writes a temporary file in the target's folder and renames
-// it over the target only when the copy is complete, so the old target stays
-// intact until then. When the copy fails, or `stop` becomes true while it runs,
-// returns false and leaves neither a partial target nor the temporary file;
-// `error` (when given) receives the reason.
+// modification time. The copy is written as an unnamed file in the target's
+// folder where the file system has them (else as a temporary name, short
+// enough for any target name) and put in place only when complete, so the old
+// target stays intact until then and a crash leaves no partial file. When the
+// copy fails, the source changed while it was copied (size, modification or
+// change time), or `stop` becomes true while it runs, returns false and leaves
+// neither a partial target nor a temporary file; `error` (when given) receives
+// the reason.
 bool CopyFileReplacing(const QString &source, const QString &target,
                        const std::atomic<bool> *stop = nullptr, QString *error = nullptr);
 // The same copy from a source already opened into the item `name` of an open
 // folder. `targetMissing` says the caller found no target: the new file is
-// then written unnamed in the folder (O_TMPFILE) and linked into place only
-// when complete, so not even a crash leaves a temporary name behind. It is a
-// hint only: a target that exists after all is replaced as above. A source
-// that is not open fails (with the reason that it could not be opened).
+// then linked straight into place. It is a hint only: a target that exists
+// after all is replaced as above. A source that is not open fails (with the
+// reason it could not be opened), and so does a folder that is not open.
 bool CopyFileReplacing(const TOpenedFile &source, const TFolderHandle &folder,
                        const QString &name, bool targetMissing,
                        const std::atomic<bool> *stop = nullptr, QString *error = nullptr);
@@ -155,3 +245,6 @@ void UseUnnamedTemporaries(bool on);
 
 // Deletes one file (never a folder). True on success.
 bool DeleteFileAt(const QString &path);
+
+// The system's text for an errno.
+QString SystemErrorText(int error);

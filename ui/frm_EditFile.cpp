@@ -20,6 +20,7 @@
 
 #include "LocaleFormats.h"
 #include "ut_Dialogs.h"
+#include "ut_General.h"
 #include "ut_classes.h"
 
 using namespace Qt::StringLiterals;
@@ -447,6 +448,19 @@ void TformEditFile::UpdateScheduleControls()
     dtNextDate->setEnabled(true);
     dtNextTime->setEnabled(true);
     FPrevPeriod = period;
+}
+
+void TformEditFile::accept()
+{
+    // An hourly entry due every 0 hours (or fewer) would start again the moment
+    // each run ends, for ever. The dialog stays open so the count can be put right.
+    if (Period() == skHourly && seHour->value() <= 0) {
+        ShowError(this, UiText::sHoursTooFew);
+        seHour->setFocus();
+        seHour->selectAll();
+        return;
+    }
+    QDialog::accept();
 }
 
 void TformEditFile::showEvent(QShowEvent *event)

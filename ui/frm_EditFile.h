@@ -117,6 +117,10 @@ public:
     void SpeedButton4Click();
     void SpeedButton5Click();
 
+    // OK: refuses an hourly Period with a count of 0 or below (error box, the
+    // dialog stays open); everything else is accepted as it stands.
+    void accept() override;
+
 protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -572,7 +572,9 @@ bool TformMain::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == lvMain && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+        // Either Enter key: the keypad's comes with the keypad modifier.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
             Guarded([this] { lvMainDblClick(); });
             return true;
         }

@@ -94,6 +94,8 @@ public:
     void SetStatusPanel(int panel, const QString &text) override;
     void SetTrayImageList(TTrayImageList list) override;
     TEntryList &EntryList() override { return *FEntries; }
+    // A tray message when the window is hidden in the tray (nothing otherwise).
+    void RunProblem(const QString &text) override;
 
     // --- settings and start-up ----------------------------------------------
     // Reads the placement, the last job list, the language and the two start
@@ -186,6 +188,8 @@ public:
 signals:
     // The program is to end now (after a close that passed the close rules, or Exit).
     void Terminated();
+    // A run's problem was shown as a tray message.
+    void TrayMessageShown(const QString &text);
 
 protected:
     void changeEvent(QEvent *event) override;

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <stdexcept>
 
+#include "ut_Dialogs.h"
+#include "ut_General.h"
 #include "ut_classes.h"
 
 using namespace Qt::StringLiterals;
@@ -84,8 +86,34 @@ void TformMain::DeleteEntry(TDataObject *entry)
     FModified = true;
 }
 
+void TformMain::RunProblem(const QString &text)
+{
+    // A visible window shows it in the row and the log; hidden in the tray, the
+    // user would not learn of it. Without a tray the window is never hidden.
+    if (isVisible() || !trayIcon->isVisible())
+        return;
+    trayIcon->showMessage(UiText::sVantor, text, QSystemTrayIcon::Warning);
+    emit TrayMessageShown(text);
+}
+
 void TformMain::miExitClick()
 {
+    // Exit skips the close rules, but not the unsaved entries: they are offered
+    // for saving first. Cancel, a save whose file name is not given, and a save
+    // that fails (it throws) all keep the program running with its list.
+    if (FModified) {
+        switch (AskYesNoCancel(this, UiText::sSaveChanges)) {
+        case QMessageBox::Yes:
+            miSaveClick();
+            if (FModified)
+                return;
+            break;
+        case QMessageBox::No:
+            break;
+        default:
+            return;
+        }
+    }
     FExiting = true;
     // The scheduler goes first so that it cannot start a run after the others
     // were abandoned; every run is then abandoned (no partial file is left

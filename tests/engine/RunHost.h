@@ -40,6 +40,7 @@ public:
     }
     void SetTrayImageList(TTrayImageList l) override { tray = l; }
     TEntryList &EntryList() override { return list; }
+    void RunProblem(const QString &text) override { problems << text; }
 
     // Lines that start with `prefix`.
     QStringList lines(const QString &prefix) const
@@ -54,6 +55,7 @@ public:
 
     QStringList log;
     QStringList trace;      // "status|count|line" per log line
+    QStringList problems;   // RunProblem texts
     bool modified = false;
     std::atomic<bool> disabled{false};
     QString panels[2];

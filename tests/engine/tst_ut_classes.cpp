@@ -53,10 +53,13 @@ void tst_ut_classes::calcNextRun_data()
                               << At(2024, 5, 10, 16);
     QTest::newRow("hourly 1.5") << int(skHourly) << 1.5 << At(2024, 5, 10, 10) << now
                                 << At(2024, 5, 10, 11, 30);
-    QTest::newRow("hourly 0: due again at once") << int(skHourly) << 0.0 << At(2024, 5, 10, 10)
-                                                 << now << At(2024, 5, 10, 10);
-    QTest::newRow("hourly negative") << int(skHourly) << -2.0 << At(2024, 5, 10, 10) << now
-                                     << At(2024, 5, 10, 8);
+    // Due again the moment each run ended, for ever: never due instead.
+    QTest::newRow("hourly 0: never due") << int(skHourly) << 0.0 << At(2024, 5, 10, 10) << now
+                                         << never;
+    QTest::newRow("hourly negative: never due") << int(skHourly) << -2.0 << At(2024, 5, 10, 10)
+                                                << now << never;
+    QTest::newRow("hourly 0, never ran: never due") << int(skHourly) << 0.0 << never << now
+                                                    << never;
     QTest::newRow("weekly, day past: next week") << int(skWeekly) << wed10 << never << now
                                                  << At(2024, 5, 22, 10);
     QTest::newRow("weekly, day ahead: this week")

@@ -8,6 +8,7 @@
 #include "VantorHost.h"
 #include "ut_classes.h"
 #include "ut_General.h"
+#include <cerrno>
 
 namespace {
 class FakeHost : public TVantorHost {
@@ -152,6 +153,10 @@ void tst_ut_copyPasses::copyTypes()
         expectedDeleting << UiText::sDeletingLog.arg(d + name);
     QCOMPARE(host.log.filter(u"Deleting: "_qs), expectedDeleting);
     QCOMPARE(host.log.size(), copyLines + checking.size() + expectedDeleting.size());
+    QCOMPARE(passes.FOutcome.Copied, copyLines);
+    QCOMPARE(passes.FOutcome.Deleted, qint32(deleted.size()));
+    QCOMPARE(passes.FOutcome.Failed, 0);
+    QCOMPARE(passes.FOutcome.Refused, QString());
 }
 
 void tst_ut_copyPasses::changeRule()
@@ -194,14 +199,27 @@ void tst_ut_copyPasses::failuresAreLoggedBeforeTheirLine()
     const auto rx = QFile::ReadOwner | QFile::ExeOwner;
     QFile::setPermissions(f.path(u"dst/locked"_qs), rx);
 
+    f.createFile(u"src/fine.txt"_qs, "f");
+    const QString unreadable = f.createDir(u"src/unreadable"_qs);
+    QFile::setPermissions(unreadable, QFileDevice::Permissions());
+
     FakeHost host;
     TDataObject *e = MakeEntry(host, s, d, u"*.txt"_qs, ctReplicate);
-    TCopyPasses(e, &host).Execute();
+    TCopyPasses passes(e, &host);
+    passes.Execute();
     QFile::setPermissions(f.path(u"dst/locked"_qs), rx | QFile::WriteOwner);
+    QFile::setPermissions(unreadable, rx | QFile::WriteOwner);
+    // Two copies, one delete and one folder that could not be read.
+    QCOMPARE(passes.FOutcome.Failed, 4);
+    QCOMPARE(passes.FOutcome.Copied, 1);
+    QCOMPARE(passes.FOutcome.Deleted, 0);
 
+    // Each failure line, then the system's reason, then the file's own line.
+    const QString denied = UiText::sFailureReason.arg(SystemErrorText(EACCES));
     auto before = [&](const QString &first, const QString &second) {
         const qsizetype at = host.log.indexOf(second);
-        QVERIFY2(at > 0 && host.log.at(at - 1) == first, qPrintable(host.log.join(u'\n')));
+        QVERIFY2(at > 1 && host.log.at(at - 2) == first && host.log.at(at - 1) == denied,
+                 qPrintable(host.log.join(u'\n')));
     };
     before(UiText::sCopyFailed.arg(s + u"secret.txt"_qs, d + u"secret.txt"_qs),
            UiText::sCopyingLog.arg(s + u"secret.txt"_qs, d + u"secret.txt"_qs));
@@ -209,7 +227,7 @@ void tst_ut_copyPasses::failuresAreLoggedBeforeTheirLine()
            UiText::sCopyingLog.arg(s + u"locked/new.txt"_qs, d + u"locked/new.txt"_qs));
     before(UiText::sDeleteFailed.arg(d + u"locked/orphan.txt"_qs),
            UiText::sDeletingLog.arg(d + u"locked/orphan.txt"_qs));
-    QCOMPARE(f.tree(u"dst"_qs), QStringList{u"locked/orphan.txt"_qs});  // no partial files
+    QCOMPARE(f.tree(u"dst"_qs), (QStringList{u"fine.txt"_qs, u"locked/orphan.txt"_qs}));  // no partial files
 }
 
 void tst_ut_copyPasses::namedPipeDoesNotHoldTheRun()
@@ -270,6 +288,7 @@ void tst_ut_copyPasses::refusedRuns()
     RecordingPasses passes(e, &host);
     passes.Execute();
     QCOMPARE(host.log, QStringList{line});
+    QCOMPARE(passes.FOutcome.Refused, line);
     QCOMPARE(passes.statuses, QStringList());
     QCOMPARE(f.tree(), before);
     QCOMPARE(passes.FPhase, qint32(phFinished));
@@ -287,6 +306,7 @@ void tst_ut_copyPasses::replicateKeepsWhatItCannotSee()
     RecordingPasses passes(e, &host);
     passes.Execute();
     QCOMPARE(host.log, QStringList{UiText::sSourceUnreadable.arg(f.path(u"nosrc/"_qs))});
+    QCOMPARE(passes.FOutcome.Refused, host.log.first());
     QCOMPARE(passes.statuses, QStringList{u"Copying.."_qs});
     QCOMPARE(f.tree(u"dst"_qs), (QStringList{u"a.txt"_qs, u"hidden/b.txt"_qs}));
 
@@ -331,7 +351,7 @@ void tst_ut_copyPasses::stopDuringCheckStillDeletesListed()
     TestFolders f;
     for (int i = 0; i < 5; ++i)
         f.createFile(u"dst/old%1.txt"_qs.arg(i), "x");
-    f.createDir(u"src"_qs);
+    f.createFile(u"src/sub/keep.txt"_qs, "k");
     FakeHost host;
     TDataObject *e = MakeEntry(host, f.path(u"src/"_qs), f.path(u"dst/"_qs), u"*.*"_qs,
                                ctReplicate);
@@ -342,7 +362,7 @@ void tst_ut_copyPasses::stopDuringCheckStillDeletesListed()
     };
     passes.Execute();
     QCOMPARE(passes.FDeleteList.size(), 2);
-    QCOMPARE(f.tree(u"dst"_qs).size(), 3);
+    QCOMPARE(f.tree(u"dst"_qs).size(), 4);
     QCOMPARE(passes.statuses, kAllStatuses);
     QCOMPARE(host.list.Text(0, ecProcessed), u"2"_qs);
 }

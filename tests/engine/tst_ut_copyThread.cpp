@@ -41,6 +41,8 @@ private slots:
     void runEndsWithEndHandling_data();
     void runEndsWithEndHandling();
     void actionBeforeOpensBeforeThePassesBegin();
+    void outcomeGivesStatusAndSummary_data();
+    void outcomeGivesStatusAndSummary();
     void handOverShowsWhatBlockingShows_data();
     void handOverShowsWhatBlockingShows();
     void pauseThenResume();
@@ -161,6 +163,61 @@ void tst_ut_copyThread::actionBeforeOpensBeforeThePassesBegin()
     QCOMPARE(FDirs->tree(u"dst"_qs), FDirs->tree(u"src"_qs));
 }
 
+void tst_ut_copyThread::outcomeGivesStatusAndSummary_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("counts");
+    QTest::addColumn<QString>("problem");   // a line the problem report must hold; empty: none
+    QTest::newRow("clean, with deletions") << u"orphans"_qs << u"Done"_qs
+                                           << u"6 copied, 2 deleted, 0 failed"_qs << QString();
+    QTest::newRow("one file cannot be copied")
+        << u"blocked"_qs << u"Failed"_qs << u"5 copied, 2 deleted, 1 failed"_qs << u"1 failed"_qs;
+    QTest::newRow("no source folder set") << u"no source"_qs << u"Refused"_qs
+                                          << u"0 copied, 0 deleted, 0 failed"_qs
+                                          << UiText::sNoSourceFolder;
+    QTest::newRow("do nothing: nothing to report") << u"nothing"_qs << u"Done"_qs
+                                                   << u"0 copied, 0 deleted, 0 failed"_qs << QString();
+}
+
+// Only a run where every file operation succeeded is "Done"; every run ends
+// with one summary line after all of its own lines.
+void tst_ut_copyThread::outcomeGivesStatusAndSummary()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, status);
+    QFETCH(QString, counts);
+    QFETCH(QString, problem);
+    RunHost host;
+    TDataObject *entry = makeEntry(host, 6);
+    FDirs->createFile(u"dst/a/old1.txt"_qs, "x");
+    FDirs->createFile(u"dst/b/old2.txt"_qs, "x");
+    if (setup == u"blocked")
+        FDirs->createDir(u"dst/b/f001.txt/inside"_qs);   // a folder where the copy must go
+    else if (setup == u"no source")
+        entry->FSource.clear();
+    else if (setup == u"nothing")
+        entry->FCopyType = ctNothing;
+
+    QVERIFY(entry->StartRun());
+    QVERIFY(WaitUntil([&] { return !entry->Running(); }));
+    QCOMPARE(entry->StatusText(), status);
+    // The last and next run are set as after any run.
+    QCOMPARE(entry->FLastRun, OleFromDateTime(kNow));
+    QCOMPARE(entry->FNextRun, OleFromDateTime(kNow) + 1);
+    QVERIFY(host.modified);
+    const QString summary = u"Run ended (%1): %2 > %3, %4"_qs.arg(status, entry->FSource, entry->FDest, counts);
+    QCOMPARE(host.log.constLast(), summary);
+    QCOMPARE(host.lines(u"Run ended "_qs).size(), 1);
+    if (problem.isEmpty()) {
+        QVERIFY(host.problems.isEmpty());
+    } else {
+        QCOMPARE(host.problems.size(), 1);
+        QVERIFY(host.problems.constFirst().startsWith(summary));
+        QVERIFY2(host.problems.constFirst().contains(problem), qPrintable(host.problems.constFirst()));
+    }
+}
+
 void tst_ut_copyThread::handOverShowsWhatBlockingShows_data()
 {
     QTest::addColumn<int>("ahead");
@@ -193,7 +250,8 @@ void tst_ut_copyThread::handOverShowsWhatBlockingShows()
     };
     const QStringList reference = runOnce(0, u"ref/"_qs);
     const QStringList queued = runOnce(ahead, u"queued/"_qs);
-    QCOMPARE(reference.size(), 300 + 1 + 300 - 1 + 40 + 40);
+    // The failure line is followed by its reason line; the summary ends the run.
+    QCOMPARE(reference.size(), 300 + 2 + 300 - 1 + 40 + 40 + 1);
     QCOMPARE(reference.filter(u"Copying..|"_qs).filter(u"|Copy failed: "_qs).size(), 1);
     QCOMPARE(reference.filter(u"Deleting..|"_qs).size(), 40);
     QCOMPARE(queued, reference);

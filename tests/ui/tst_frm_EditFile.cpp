@@ -113,6 +113,8 @@ private slots:
     void storedScheduleValues_data();
     void storedScheduleValues();
     void newEntryIsLastRunNowAndNextFromIt();
+    void hourCountBelowOneIsRefused_data();
+    void hourCountBelowOneIsRefused();
     void editShowsEntryAndKeepsEveryValue_data();
     void editShowsEntryAndKeepsEveryValue();
     void dailyTimeChangeDropsTheDate();
@@ -121,6 +123,8 @@ private slots:
     void periodEnablesItsInputs_data();
     void periodEnablesItsInputs();
     void navigationKeysMoveAndNeverConfirm();
+    void enterInEntryListOpensEditor_data();
+    void enterInEntryListOpensEditor();
     void browseButtonsGoThroughTheSeam();
     void roundTripThroughJobList();
 
@@ -254,7 +258,7 @@ void tst_frm_EditFile::storedScheduleValues_data()
     QTest::newRow("monthly 15 at 06:00") << 5 << u"15"_s << QTime(6, 0) << 0 << none << 5 << 15.25;
     QTest::newRow("monthly 32nd item") << 5 << u"\t"_s << QTime(12, 0) << 0 << none << 5 << 32.5;
     QTest::newRow("monthly typed text") << 5 << u"40"_s << QTime(12, 0) << 0 << none << 5 << 0.5;
-    QTest::newRow("hourly") << 3 << QString() << QTime() << -2 << none << 3 << -2.0;
+    QTest::newRow("hourly") << 3 << QString() << QTime() << 5 << none << 3 << 5.0;
     QTest::newRow("daily: time only") << 2 << QString() << QTime(21, 30) << 0 << none << 2 << 21.5 / 24;
     QTest::newRow("fixed: date and time") << 1 << QString() << QTime(14, 30) << 0 << QDate(2024, 3, 10) << 1
                                           << Ole(2024, 3, 10, 14, 30);
@@ -343,6 +347,70 @@ void tst_frm_EditFile::newEntryIsLastRunNowAndNextFromIt()
     OnEditor(w, [&](TformEditFile *f) { f->btnCancel->click(); });
     w.AddEntry();
     QCOMPARE(w.FEntries->Count(), 2);
+}
+
+void tst_frm_EditFile::hourCountBelowOneIsRefused_data()
+{
+    QTest::addColumn<bool>("editing");
+    QTest::addColumn<int>("hours");
+    // 0 is what the spin box holds when Hourly is first chosen.
+    QTest::newRow("add, 0 hours") << false << 0;
+    QTest::newRow("add, negative") << false << -3;
+    QTest::newRow("edit, 0 hours") << true << 0;
+}
+
+void tst_frm_EditFile::hourCountBelowOneIsRefused()
+{
+    QFETCH(bool, editing);
+    QFETCH(int, hours);
+    const QString refused = u"message:"_s + UiText::sHoursTooFew;
+    TformMain w;
+    if (editing) {
+        w.AddEntryRow(u"/data"_s, u"/backup"_s, u"*.*"_s, true, skHourly, 4, OleFromDateTime(FNow), QString(),
+                      QString(), ctCopy);
+        SelectRow(w, 0);
+    }
+    w.FModified = false;
+    bool stayedOpen = false;
+    bool enabledAgain = false;
+    OnEditor(w, [&](TformEditFile *f) {
+        ChoosePeriod(f, skHourly);
+        f->seHour->setValue(hours);
+        f->btnOK->click();
+        // Refused: the box is shown and the dialog stays, Enter on the OK
+        // button included.
+        stayedOpen = f->isVisible() && FDialogs.calls == QStringList{refused};
+        QTest::keyClick(f->btnOK, Qt::Key_Return);
+        stayedOpen = stayedOpen && f->isVisible() && FDialogs.calls.size() == 2;
+        enabledAgain = f->seHour->isEnabled() && f->focusWidget() == f->seHour;
+        f->seHour->setValue(2);
+        f->btnOK->click();
+    });
+    if (editing)
+        w.EditEntry();
+    else
+        w.AddEntry();
+    QVERIFY(stayedOpen);
+    QVERIFY(enabledAgain);
+    QCOMPARE(FDialogs.calls, QStringList({refused, refused}));
+    QCOMPARE(w.FEntries->Count(), 1);
+    const TDataObject *e = w.FEntries->Entry(0);
+    QCOMPARE(e->FSchedule, int(skHourly));
+    QCOMPARE(e->FScheduleTime, 2.0);
+    QCOMPARE(w.FEntries->Text(0, ecSchedule), u"Every 2 Hour(s)"_s);
+    QVERIFY(w.FModified);
+
+    // Cancel after a refusal changes nothing.
+    FDialogs.calls.clear();
+    SelectRow(w, 0);
+    OnEditor(w, [&](TformEditFile *f) {
+        f->seHour->setValue(0);
+        f->btnOK->click();
+        f->btnCancel->click();
+    });
+    w.EditEntry();
+    QCOMPARE(FDialogs.calls, QStringList{refused});
+    QCOMPARE(e->FScheduleTime, 2.0);
 }
 
 void tst_frm_EditFile::editShowsEntryAndKeepsEveryValue_data()
@@ -591,6 +659,41 @@ void tst_frm_EditFile::navigationKeysMoveAndNeverConfirm()
     QCOMPARE(accepted.count(), 0);
     QVERIFY(f->isVisible());
     f->reject();
+}
+
+void tst_frm_EditFile::enterInEntryListOpensEditor_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << true;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << true;
+    QTest::newRow("Ctrl+Return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << false;
+}
+
+void tst_frm_EditFile::enterInEntryListOpensEditor()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, opens);
+    TformMain w;
+    w.AddEntryRow(u"/first"_s, u"/b1"_s, u"*.*"_s, true, skNone, 0, 0, QString(), QString(), ctCopy);
+    w.AddEntryRow(u"/second"_s, u"/b2"_s, u"*.*"_s, true, skNone, 0, 0, QString(), QString(), ctCopy);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    SelectRow(w, 1);
+    w.lvMain->setFocus();
+    TformEditFile *f = EntryEditor(&w);
+    QString shown;
+    QTimer::singleShot(0, f, [f, &shown] {
+        if (f->isVisible()) {
+            shown = f->edSrc->text();
+            f->reject();
+        }
+    });
+    QTest::keyClick(w.lvMain, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCoreApplication::processEvents(); // the check runs here when nothing opened
+    QCOMPARE(shown, opens ? u"/second/"_s : QString());
 }
 
 void tst_frm_EditFile::browseButtonsGoThroughTheSeam()
