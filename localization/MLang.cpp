@@ -316,6 +316,7 @@ void MLanguage::FillLanguageMenu(QMenu *parent)
         if (name.isNull())
             continue; // no header: not a language (the built-in texts file, an export)
         auto *entry = new QAction(EntryCaption(name), parent);
+        entry->setData(path);
         if (AddIcons) {
             const QIcon icon = LoadIcon(LanguageFile::IconPath(path));
             if (!icon.isNull())
@@ -328,8 +329,15 @@ void MLanguage::FillLanguageMenu(QMenu *parent)
 
 QString MLanguage::FindLanguageFile(const QString &caption) const
 {
+    // A found entry that cannot be read (a folder named like a language file)
+    // does not keep the files after it from being found.
     for (const QString &path : FFilesFound) {
-        const QString firstLine = LanguageFile::ReadFirstLine(path);
+        QString firstLine;
+        try {
+            firstLine = LanguageFile::ReadFirstLine(path);
+        } catch (const ELanguageError &) {
+            continue;
+        }
         if (firstLine.startsWith(LanguageFile::kMenuNamePrefix) && firstLine.contains(caption))
             return path;
     }
@@ -338,6 +346,9 @@ QString MLanguage::FindLanguageFile(const QString &caption) const
 
 void MLanguage::LanguageItemClick(QAction *entry)
 {
+    // The entry's own file gone or unreadable since the menu was filled: say so.
+    if (const QString own = entry->data().toString(); !own.isEmpty())
+        LanguageFile::ReadFirstLine(own);
     const QString path = FindLanguageFile(ShownCaption(entry->text()));
     if (path.isEmpty())
         return;

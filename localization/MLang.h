@@ -105,9 +105,10 @@ public:
     // cannot be read is not offered.
     void FillLanguageMenu(QMenu *parent);
     // Applies the language of a clicked entry; nothing when no file matches.
+    // Throws when the entry's own file can no longer be read.
     void LanguageItemClick(QAction *entry);
     // The first found file whose first line is a header containing `caption`;
-    // empty when none. Throws when a found file cannot be read.
+    // empty when none. Files that cannot be read are passed over.
     QString FindLanguageFile(const QString &caption) const;
 
 signals:
