@@ -322,7 +322,18 @@ void MLanguage::FillLanguageMenu(QMenu *parent)
             if (!icon.isNull())
                 entry->setIcon(icon);
         }
-        connect(entry, &QAction::triggered, this, [this, entry] { LanguageItemClick(entry); });
+        connect(entry, &QAction::triggered, this, [this, entry] {
+            const auto click = [this, entry] { LanguageItemClick(entry); };
+            if (RunCommand) {
+                RunCommand(click);
+                return;
+            }
+            try {
+                click();
+            } catch (const ELanguageError &error) {
+                qWarning("%s", error.what());
+            }
+        });
         parent->addAction(entry);
     }
 }

@@ -52,6 +52,9 @@ public:
     // throw ends the pass and goes to the caller.
     std::function<void(MLanguage *)> OnBeforeTranslate;
     std::function<void(MLanguage *)> OnAfterTranslate;
+    // Runs what a click on a language entry does; the host passes it through
+    // its error handling. Unset, an error of the click is only logged.
+    std::function<void(const std::function<void()> &command)> RunCommand;
     // Asks for the file an export is written to; an empty answer cancels. By
     // default a plain save dialog that does not ask before replacing a file.
     std::function<QString(QWidget *owner)> AskExportFileName;

@@ -186,6 +186,7 @@ TformMain::TformMain(QWidget *parent)
     setStatusBar(sb);
 
     BuildTray();
+    CreateLanguageEngine();
 
     // The scheduler starts switched off when schedules start disabled (the
     // default of a first start; the stored start option decides otherwise).
@@ -201,6 +202,9 @@ TformMain::TformMain(QWidget *parent)
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+
+    BuildLanguageMenu();
+    miLanguages->setEnabled(!miLanguages->actions().isEmpty());
 }
 
 TformMain::~TformMain()
@@ -259,9 +263,10 @@ void TformMain::BuildMenus()
     StopRunningNow1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     PauseRunning1 = MakeAction(this, "PauseRunning1", u"&Pause Running"_s, imPause);
     PauseRunning1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    miExportLanguage = MakeAction(this, "miExportLanguage", u"Export Current Language"_s, imExportLanguage);
-    miLoadOriginalLanguage = MakeAction(this, "miLoadOriginalLanguage", u"Load Original Language"_s,
-                                        imOriginalLanguage);
+    ExportCurrentLanguage1 = MakeAction(this, "ExportCurrentLanguage1", u"Export Current Language"_s,
+                                        imExportLanguage);
+    LoadOriginalLanguage1 = MakeAction(this, "LoadOriginalLanguage1", u"Load Original Language"_s,
+                                       imOriginalLanguage);
     Options1 = MakeAction(this, "Options1", u"&Options"_s, imOptions);
     Options1->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_O));
     miTools->addAction(miAddEntry);
@@ -273,12 +278,12 @@ void TformMain::BuildMenus()
     miTools->addAction(StopRunningNow1);
     miTools->addAction(PauseRunning1);
     miTools->addSeparator();
-    miTools->addAction(miExportLanguage);
-    miTools->addAction(miLoadOriginalLanguage);
-    miLanguage = miTools->addMenu(MainImage(imLanguage), u"Language"_s);
-    miLanguage->setObjectName(u"miLanguage"_s);
+    miTools->addAction(ExportCurrentLanguage1);
+    miTools->addAction(LoadOriginalLanguage1);
+    miLanguages = miTools->addMenu(MainImage(imLanguage), u"Language"_s);
+    miLanguages->setObjectName(u"miLanguages"_s);
     // Filled with the language files found; empty (and so disabled) until then.
-    miLanguage->setEnabled(false);
+    miLanguages->setEnabled(false);
     miTools->addSeparator();
     miTools->addAction(Options1);
 
@@ -310,6 +315,8 @@ void TformMain::BuildMenus()
     on(StopRunningNow1, &TformMain::tbStopClick);
     on(PauseRunning1, &TformMain::tbPauseClick);
     on(Options1, &TformMain::Options1Click);
+    on(ExportCurrentLanguage1, &TformMain::ExportCurrentLanguage1Click);
+    on(LoadOriginalLanguage1, &TformMain::LoadOriginalLanguage1Click);
     on(miIndex, &TformMain::miIndexClick);
     on(Update1, &TformMain::Update1Click);
     on(miAbout, &TformMain::tbAboutClick);

@@ -1,0 +1,59 @@
+// frm_Main_Language: the main window's part in switching languages: its
+// translation engine, the Language menu, the two language commands, and the
+// start-up step that writes the built-in texts and applies the stored language.
+#include <QMenu>
+
+#include "LanguageFile.h"
+#include "MLang.h"
+#include "frm_Main.h"
+#include "ut_Dialogs.h"
+
+using namespace Qt::StringLiterals;
+
+void TformMain::CreateLanguageEngine()
+{
+    FLanguage = new MLanguage(this);
+    FLanguage->LanguageFolder = u"Languages"_s;
+    FLanguage->OriginalTextsFile = u"vantorOriginal.bab"_s;
+    FLanguage->FileExt = u"bab"_s;
+    FLanguage->AddIcons = true;
+    FLanguage->RunCommand = [this](const std::function<void()> &command) { LanguageCommand(command); };
+}
+
+void TformMain::LanguageCommand(const std::function<void()> &command)
+{
+    Guarded(command);
+    FAppliedLanguageFile = FLanguage->CurrentLanguageFile;
+}
+
+void TformMain::BuildLanguageMenu()
+{
+    FLanguage->AddExcludedComponent(miLanguages->objectName());
+    Guarded([this] { FLanguage->FillLanguageMenu(miLanguages); });
+}
+
+void TformMain::ApplySavedLanguage()
+{
+    // The stored language is applied even when the built-in texts cannot be
+    // written: a file that cannot be written must not cost the user the
+    // language they chose, nor (stored empty at closing) the choice itself.
+    QString writeError;
+    try {
+        FLanguage->SaveOriginalTexts();
+    } catch (const ELanguageError &error) {
+        writeError = error.Message();
+    }
+    LanguageCommand([this] { FLanguage->LoadLanguage(FLanguageFile); });
+    if (!writeError.isEmpty())
+        ShowError(this, writeError);
+}
+
+void TformMain::ExportCurrentLanguage1Click()
+{
+    FLanguage->ExportTexts(true);
+}
+
+void TformMain::LoadOriginalLanguage1Click()
+{
+    LanguageCommand([this] { FLanguage->LoadOriginalLanguage(); });
+}
