@@ -58,6 +58,16 @@ inline const QString sColProcessed = QStringLiteral("Processed files");
 inline const QString sColSchedule = QStringLiteral("Schedule");
 inline const QString sColLastCopy = QStringLiteral("Last Copy");
 inline const QString sColNextCopy = QStringLiteral("Next Copy");
+
+// Options dialog, about box and help viewer (settings and start-up)
+inline const QString sOptions = QStringLiteral("Options");
+inline const QString sStartDisabled = QStringLiteral("Start Vantor Disabled");
+inline const QString sStartMinimized = QStringLiteral("Start Vantor Miminized");
+inline const QString sStartAtLogin = QStringLiteral("Start Vantor when I log in");
+inline const QString sUnableToWrite = QStringLiteral("Unable to write to %1");
+inline const QString sCredits = QStringLiteral("Credits:");
+inline const QString sVersion = QStringLiteral("1.00 (Build: 13)");
+inline const QString sProgramming = QStringLiteral("programming:");
 } // namespace UiText
 
 // Date part in the locale's short date format, time part in its long time

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QIcon>
@@ -125,9 +126,12 @@ QList<QWidget *> MLanguage::Windows() const
         return windows;
     windows << main;
     // The windows the main window owns, in the order they were made.
+    // Only dialogs: a plain window it owns (the help viewer) stands in for a
+    // service of the system, comes and goes with use, and is not translated,
+    // so what a collect walk writes never depends on what was opened before.
     const std::function<void(const QObject *)> visit = [&](const QObject *object) {
         for (QObject *child : object->children()) {
-            if (IsWalkedWindow(child))
+            if (IsWalkedWindow(child) && qobject_cast<QDialog *>(child))
                 windows << static_cast<QWidget *>(child);
             visit(child);
         }

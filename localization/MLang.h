@@ -39,7 +39,7 @@ class MLanguage : public QObject
     Q_OBJECT
 
 public:
-    // `owner` is the main window; the windows it owns are translated with it.
+    // `owner` is the main window; the dialogs it owns are translated with it.
     explicit MLanguage(QWidget *owner);
     ~MLanguage() override;
 
@@ -83,7 +83,7 @@ public:
     QString OriginalTextsPath() const;
     // Language files found by FillLanguageMenu, in the order found.
     const QStringList &LanguageFiles() const { return FFilesFound; }
-    // The windows a pass works on: the owner, then the windows it owns, in the
+    // The windows a pass works on: the owner, then the dialogs it owns, in the
     // order they were made.
     QList<QWidget *> Windows() const;
 

@@ -188,14 +188,7 @@ TformMain::TformMain(QWidget *parent)
     BuildTray();
     CreateLanguageEngine();
 
-    // The scheduler starts switched off when schedules start disabled (the
-    // default of a first start; the stored start option decides otherwise).
-    FScheduler = new TMainThread(*this, *FEntries, this);
-    FScheduler->setObjectName(u"FScheduler"_s);
-    cbSuspend->setChecked(true);
-    cbSuspendClick();
-    FScheduler->Start();
-
+    // Design size, centred; a stored placement replaces it.
     resize(842, 435);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
@@ -203,12 +196,39 @@ TformMain::TformMain(QWidget *parent)
         move(frame.topLeft());
     }
 
+    FormCreate();
+}
+
+void TformMain::FormCreate()
+{
+    LoadSettings();
+
+    // Made before it runs, so the check box below can switch it off first:
+    // with schedules disabled it never looks at an entry.
+    FScheduler = new TMainThread(*this, *FEntries, this);
+    FScheduler->setObjectName(u"FScheduler"_s);
+    cbSuspend->setChecked(FStartDisabled);
+    cbSuspendClick();
+    FScheduler->Start();
+
     BuildLanguageMenu();
+
+    InitHelp();
+
     miLanguages->setEnabled(!miLanguages->actions().isEmpty());
+
+    // ApplySavedLanguage runs from the start-up once every window exists, so
+    // the built-in texts and the stored language cover all of them.
+}
+
+void TformMain::FormDestroy()
+{
+    SetHelpRequestHandler(std::move(FPreviousHelpHandler));
 }
 
 TformMain::~TformMain()
 {
+    FormDestroy();
     // The engine's workers may still report into the list while the window goes:
     // keep them away from a half-destroyed host.
     FEntries->StopAllRuns();
@@ -531,16 +551,6 @@ void TformMain::ToolButton3Click()
     edDef->setText(BrowseForFolder(this, edDef->text()));
 }
 
-// Help, the about box, the updater and the options dialog come with their own
-// windows; the commands are in place and do nothing until then.
-void TformMain::miIndexClick() {}
-void TformMain::tbAboutClick() {}
-void TformMain::Options1Click() {}
-
-void TformMain::Update1Click()
-{
-    OpenWithShell(QCoreApplication::applicationDirPath() + u"/Update/Updater"_s);
-}
 
 // --- keyboard and closing -------------------------------------------------------
 
@@ -606,7 +616,7 @@ void TformMain::closeEvent(QCloseEvent *event)
 
 void TformMain::FormClose()
 {
-    // The settings (placement, last job list) are saved here.
+    SaveSettings();
     FTrayTimer->stop();
     trayIcon->hide();
     emit Terminated();

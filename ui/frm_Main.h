@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "VantorHost.h"
+#include "ut_HelpViewer.h"
 
 class QAction;
 class QCheckBox;
@@ -95,6 +96,38 @@ public:
     void SetTrayImageList(TTrayImageList list) override;
     TEntryList &EntryList() override { return *FEntries; }
 
+    // --- settings and start-up ----------------------------------------------
+    // Reads the placement, the last job list, the language and the two start
+    // options from the user's settings; what is missing keeps its default.
+    void LoadSettings();
+    // Writes all of them at once; what cannot be written is skipped silently.
+    void SaveSettings();
+    // The steps of the first showing (reopening the last job list), run once:
+    // from the first show, or at start when the window starts hidden in the tray.
+    void FormShow();
+    // Whether the program is to start without its window: "Start Minimized"
+    // is set and settings were stored before (a first start always shows the
+    // window, so a new user sees the program).
+    bool StartsMinimized() const { return FStartMinimized && FHadSettings; }
+
+    // The help file in use; a language may bring its own. InitialHelpFile is
+    // the program's own, "help/Vantor.html" in the program folder.
+    QString HelpFile() const { return FHelpFile; }
+    void SetHelpFile(const QString &fileName);
+    static QString InitialHelpFile();
+    // Opens the help viewer at the topic of a help context (0: the start).
+    // Returns true: the request is always handled here.
+    bool HelpHandler(int context);
+
+    bool FStartDisabled = true;
+    bool FStartMinimized = true;
+    // The language file stored at the last save, read at start.
+    QString FLanguageFile;
+    // The language file applied last in this run, stored at the next save
+    // (set by the Language menu); empty until a language was applied.
+    QString FAppliedLanguageFile;
+    QString FHelpFile;
+
     // --- state ------------------------------------------------------------
     TEntryList *FEntries = nullptr;
     TMainThread *FScheduler = nullptr;
@@ -155,11 +188,6 @@ public:
     // The translation engine (objectName "MLanguage"); it walks this window and
     // every window it owns.
     MLanguage *FLanguage = nullptr;
-    // The language file stored at the last save, read at start.
-    QString FLanguageFile;
-    // The language file applied last in this run, stored at the next save
-    // (set by the Language menu); empty until a language was applied.
-    QString FAppliedLanguageFile;
     // Fills Tools > Language with the language files found; the entries
     // themselves are not collected into language files.
     void BuildLanguageMenu();
@@ -176,6 +204,7 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -192,7 +221,10 @@ private:
     // Runs a command; an exception it throws is shown in an error box.
     void Guarded(const std::function<void()> &command);
 
+    void FormCreate();
     void FormClose();
+    void FormDestroy();
+    void InitHelp();
     void TrayTick();
 
     TTrayImageList FTrayList = tiPassive;
@@ -201,4 +233,7 @@ private:
     QList<QIcon> FTrayImages[3];
     QString FTrayHint;
     bool FExiting = false;
+    bool FShown = false;
+    bool FHadSettings = false;
+    THelpRequestHandler FPreviousHelpHandler;
 };

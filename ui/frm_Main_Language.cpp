@@ -18,6 +18,9 @@ void TformMain::CreateLanguageEngine()
     FLanguage->FileExt = u"bab"_s;
     FLanguage->AddIcons = true;
     FLanguage->RunCommand = [this](const std::function<void()> &command) { LanguageCommand(command); };
+    // A language may bring its own help file; the built-in texts bring back ours.
+    FLanguage->InitialHelpFile = InitialHelpFile();
+    connect(FLanguage, &MLanguage::HelpFileChanged, this, &TformMain::SetHelpFile);
 }
 
 void TformMain::LanguageCommand(const std::function<void()> &command)

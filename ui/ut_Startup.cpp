@@ -2,9 +2,12 @@
 #include "ut_Startup.h"
 
 #include <QApplication>
+#include <QSystemTrayIcon>
 
+#include "frm_About.h"
 #include "frm_EditFile.h"
 #include "frm_Main.h"
+#include "frm_Options.h"
 #include "ut_General.h"
 
 int RunProgram(QApplication &app, const std::function<void(const TProgramWindows &)> &started)
@@ -18,7 +21,9 @@ int RunProgram(QApplication &app, const std::function<void(const TProgramWindows
     TProgramWindows windows;
     TformMain formMain;
     windows.formMain = &formMain;
+    windows.formAbout = AboutBox(&formMain);
     windows.formEditFile = EntryEditor(&formMain);
+    windows.FormOptions = OptionsDialog(&formMain);
     // Once every window exists, so the built-in texts file holds all their
     // texts and the stored language reaches all of them.
     formMain.ApplySavedLanguage();
@@ -31,6 +36,14 @@ int RunProgram(QApplication &app, const std::function<void(const TProgramWindows
                      Qt::QueuedConnection);
     if (started)
         started(windows);
-    formMain.show();
+    if (!formMain.StartsMinimized()) {
+        formMain.show();
+    } else if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Only the tray icon shows; the list is there all the same, so its
+        // schedules run.
+        formMain.FormShow();
+    } else {
+        formMain.showMinimized();
+    }
     return QApplication::exec();
 }

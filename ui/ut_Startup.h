@@ -6,6 +6,8 @@
 #include <functional>
 
 class QApplication;
+class TFormOptions;
+class TformAbout;
 class TformEditFile;
 class TformMain;
 
@@ -14,13 +16,14 @@ class TformMain;
 struct TProgramWindows
 {
     TformMain *formMain = nullptr;
-    // The about box comes here, after the main window.
+    TformAbout *formAbout = nullptr;
     TformEditFile *formEditFile = nullptr;
-    // The options dialog comes here, after the entry editor.
+    TFormOptions *FormOptions = nullptr;
 };
 
-// Sets the application title, creates the windows, shows the main window and
-// runs the message loop until the main window ends the program (a close that
+// Sets the application title, creates the windows, shows the main window
+// (or, with "Start Minimized", keeps it in the tray, or minimised where the
+// desktop has no tray) and runs the message loop until the main window ends the program (a close that
 // passed the close rules, or Exit). `started`, when given, is called with the
 // windows once they exist and before the loop runs. Returns the loop's exit
 // code (0). The windows are destroyed before it returns.

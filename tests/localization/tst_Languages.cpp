@@ -221,7 +221,11 @@ private slots:
         // German in every window, and again after a restart.
         const QStringList german = LanguageFile::ReadLines(FProgram + u"/Languages/German.bab"_s).mid(2);
         const QStringList shown = Run({u"choose:Deutsch"_s});
-        QCOMPARE(Entries(shown), Entries(german));
+        QMap<QString, QString> expected = Entries(builtIn);
+        for (const auto &[key, text] : Entries(german).asKeyValueRange())
+            if (!text.isEmpty()) // an empty text keeps the built-in one
+                expected[key] = text;
+        QCOMPARE(Entries(shown), expected);
         QCOMPARE(Run({}), shown);
 
         // Back to the built-in texts, and so after a restart.
