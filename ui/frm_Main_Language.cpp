@@ -1,10 +1,13 @@
 // frm_Main_Language: the main window's part in switching languages: its
 // translation engine, the Language menu, the two language commands, and the
 // start-up step that writes the built-in texts and applies the stored language.
+#include <QLabel>
 #include <QMenu>
+#include <algorithm>
 
 #include "LanguageFile.h"
 #include "MLang.h"
+#include "frm_EditFile.h"
 #include "frm_Main.h"
 #include "ut_Dialogs.h"
 
@@ -21,6 +24,19 @@ void TformMain::CreateLanguageEngine()
     // A language may bring its own help file; the built-in texts bring back ours.
     FLanguage->InitialHelpFile = InitialHelpFile();
     connect(FLanguage, &MLanguage::HelpFileChanged, this, &TformMain::SetHelpFile);
+    FLanguage->OnAfterTranslate = [this](MLanguage *) {
+        // The entry editor's two caption columns line up at the width of the
+        // longest caption, which changes with the language.
+        if (auto *editor = findChild<TformEditFile *>(u"formEditFile"_s, Qt::FindDirectChildrenOnly)) {
+            for (QLabel *label : {editor->Label1, editor->Label2, editor->Label3, editor->Label12, editor->Label13})
+                label->setMinimumWidth(0);
+            const int width = std::max({editor->Label1->sizeHint().width(), editor->Label2->sizeHint().width(),
+                                        editor->Label3->sizeHint().width(), editor->Label12->sizeHint().width(),
+                                        editor->Label13->sizeHint().width()});
+            for (QLabel *label : {editor->Label1, editor->Label2, editor->Label3, editor->Label12, editor->Label13})
+                label->setMinimumWidth(width);
+        }
+    };
 }
 
 void TformMain::LanguageCommand(const std::function<void()> &command)
