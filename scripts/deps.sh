@@ -7,6 +7,8 @@ PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     rsync bc xvfb xauth imagemagick
+    # The program icon (SVG), installing, and the Debian package and its checks.
+    qt6-svg-dev desktop-file-utils appstream dpkg-dev file procps
     # Real peers for the updater's tests, started on loopback by the tests.
     python3 python3-pyftpdlib nginx-light tinyproxy ftp-proxy
 )

@@ -123,7 +123,7 @@ TformMain::TformMain(QWidget *parent)
 {
     setObjectName(u"formMain"_s);
     setWindowTitle(UiText::sVantor);
-    setWindowIcon(TrayImages(tiPassive).constFirst());
+    setWindowIcon(ProgramIcon());
     setProperty("helpContext", 1);
     // The window takes the focus itself when nothing in it has it, so Escape
     // can reach it.

@@ -38,7 +38,7 @@ QString AutostartFileName()
     QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (config.isEmpty())
         config = QDir::homePath() + u"/.config"_s;
-    return config + u"/autostart/vantor.desktop"_s;
+    return config + u"/autostart/com.zarnoth.Vantor.desktop"_s;
 }
 
 bool AutostartEnabled()
@@ -77,7 +77,7 @@ bool SetAutostart(bool enabled)
                           u"Exec="_s
                           + AutostartCommand()
                           + u"\n"
-                            u"Icon=vantor\n"
+                            u"Icon=com.zarnoth.Vantor\n"
                             u"Terminal=false\n"
                             u"X-GNOME-Autostart-enabled=true\n"_s;
     QSaveFile file(fileName);

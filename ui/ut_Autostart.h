@@ -1,5 +1,5 @@
 // ut_Autostart: starting the program when the user logs in, through an entry
-// in the user's autostart folder ($XDG_CONFIG_HOME/autostart/vantor.desktop).
+// in the user's autostart folder ($XDG_CONFIG_HOME/autostart/com.zarnoth.Vantor.desktop).
 #pragma once
 
 #include <QString>

@@ -1,10 +1,15 @@
-// ut_Images: simple flat glyphs on a 16-unit grid, drawn once and cached.
+// ut_Images: simple flat glyphs on a 16-unit grid, drawn once and cached, and
+// the program icon and tray images, rendered from the program icon's SVG.
 #include "ut_Images.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QSvgRenderer>
 #include <functional>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -283,6 +288,50 @@ QIcon Build(int index)
     }
 }
 
+// The program icon's SVG text, as built into the program.
+const QByteArray &ProgramIconSvg()
+{
+    static const QByteArray svg = [] {
+        QFile file(u":/icons/vantor.svg"_s);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    return svg;
+}
+
+// Renders SVG text into an icon with one pixmap per size.
+QIcon RenderSvg(const QByteArray &svg, std::initializer_list<int> sizes)
+{
+    QSvgRenderer renderer(svg);
+    QIcon icon;
+    if (!renderer.isValid())
+        return icon;
+    for (int size : sizes) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        renderer.render(&p, QRectF(0, 0, size, size));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+// The program icon's SVG with its badge in other colours, its arrows turned and,
+// for the disabled state, a stroke across the badge. The names replaced are the
+// badge gradient's two stop colours and the arrows' rotation in the SVG file.
+QIcon TrayVariant(const char *top, const char *bottom, int turn = 0, bool struck = false)
+{
+    QByteArray svg = ProgramIconSvg();
+    svg.replace("stop-color=\"#4a8be0\"", QByteArray("stop-color=\"") + top + '"');
+    svg.replace("stop-color=\"#1f55a8\"", QByteArray("stop-color=\"") + bottom + '"');
+    svg.replace("rotate(0 42 42)", "rotate(" + QByteArray::number(turn) + " 42 42)");
+    if (struck)
+        svg.replace("</svg>", "<path d=\"M 29 55 L 55 29\" stroke=\"#d23c32\" stroke-width=\"6\" "
+                              "stroke-linecap=\"round\"/></svg>");
+    return RenderSvg(svg, {16, 32});
+}
+
 } // namespace
 
 QIcon MainImage(int index)
@@ -294,22 +343,21 @@ QIcon MainImage(int index)
     return index >= 0 && index < imMainCount ? cache.at(index) : QIcon();
 }
 
+QIcon ProgramIcon()
+{
+    static const QIcon icon = RenderSvg(ProgramIconSvg(), {16, 22, 24, 32, 48, 64, 128, 256});
+    return icon;
+}
+
 QList<QIcon> TrayImages(TTrayImageList list)
 {
     switch (list) {
     case tiActive:
-        return {Paint([](QPainter &p) { Disc(p, cGreen); Cycle(p, Qt::white, 0); }),
-                Paint([](QPainter &p) { Disc(p, cGreen); Cycle(p, Qt::white, 90); })};
+        return {TrayVariant("#48c46c", "#1f7a3a", 0), TrayVariant("#48c46c", "#1f7a3a", 90)};
     case tiDisabled:
-        return {Paint([](QPainter &p) {
-            Disc(p, cGrey);
-            Cycle(p, QColor(0xe6, 0xe6, 0xe6));
-            p.setPen(QPen(cRed, 2.2, Qt::SolidLine, Qt::RoundCap));
-            p.drawLine(QPointF(3.5, 12.5), QPointF(12.5, 3.5));
-        })};
+        return {TrayVariant("#b4bac2", "#7a828c", 0, true)};
     case tiPassive:
     default:
-        return {Paint([](QPainter &p) { Disc(p, cBlue); Cycle(p, Qt::white); }),
-                Paint([](QPainter &p) { Disc(p, cBlue.lighter(115)); Cycle(p, Qt::white); })};
+        return {RenderSvg(ProgramIconSvg(), {16, 32}), TrayVariant("#7aaaf0", "#3a72c8")};
     }
 }

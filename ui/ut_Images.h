@@ -1,5 +1,7 @@
-// ut_Images: the program's own images, painted in code: the 27 images of the
-// main image list (toolbar, menus, row images) and the three tray image lists.
+// ut_Images: the program's own images: the program icon (drawn once as SVG,
+// shared with the installed icon theme files), the 27 images of the main image
+// list (toolbar, menus, row images), painted in code, and the three tray image
+// lists, made from the program icon.
 #pragma once
 
 #include <QIcon>
@@ -38,5 +40,12 @@ enum TMainImage {
 // high-density screens); an empty icon outside 0..26.
 QIcon MainImage(int index);
 
-// The images of a tray image list: two for active, two for passive, one for disabled.
+// The program icon in the usual sizes from 16 to 256 pixels: the window icon,
+// and the same drawing the installed menu entry shows.
+QIcon ProgramIcon();
+
+// The images of a tray image list (16 by 16, with a 32 by 32 form), all drawn from
+// the program icon: passive two (the program icon itself first, then with a lighter
+// badge), active two (green badge, its arrows a quarter turn apart), disabled one
+// (grey badge, struck through).
 QList<QIcon> TrayImages(TTrayImageList list);

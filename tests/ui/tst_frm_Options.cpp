@@ -157,7 +157,7 @@ private slots:
     {
         TformMain w;
         const QString entry = AutostartFileName();
-        QCOMPARE(entry, qEnvironmentVariable("XDG_CONFIG_HOME") + u"/autostart/vantor.desktop"_s);
+        QCOMPARE(entry, qEnvironmentVariable("XDG_CONFIG_HOME") + u"/autostart/com.zarnoth.Vantor.desktop"_s);
 
         WithOptions(w, [](TFormOptions *f) {
             QVERIFY(!f->cbOptStartAtLogin->isChecked());
