@@ -191,6 +191,7 @@ TformMain::TformMain(QWidget *parent)
     setStatusBar(sb);
 
     BuildTray();
+    CreateLanguageEngine();
 
     // Design size, centred; a stored placement replaces it.
     resize(842, 435);
@@ -215,15 +216,14 @@ void TformMain::FormCreate()
     cbSuspendClick();
     FScheduler->Start();
 
-    // BuildLanguageMenu: the Language menu is filled here.
+    BuildLanguageMenu();
 
     InitHelp();
 
-    miLanguage->setEnabled(!miLanguage->actions().isEmpty());
+    miLanguages->setEnabled(!miLanguages->actions().isEmpty());
 
-    // ApplySavedLanguage: the saved language (FLanguageFile) is applied here;
-    // whatever it applies is recorded in FAppliedLanguageFile, which
-    // SaveSettings stores.
+    // ApplySavedLanguage runs from the start-up once every window exists, so
+    // the built-in texts and the stored language cover all of them.
 }
 
 void TformMain::FormDestroy()
@@ -288,9 +288,10 @@ void TformMain::BuildMenus()
     StopRunningNow1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     PauseRunning1 = MakeAction(this, "PauseRunning1", u"&Pause Running"_s, imPause);
     PauseRunning1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    miExportLanguage = MakeAction(this, "miExportLanguage", u"Export Current Language"_s, imExportLanguage);
-    miLoadOriginalLanguage = MakeAction(this, "miLoadOriginalLanguage", u"Load Original Language"_s,
-                                        imOriginalLanguage);
+    ExportCurrentLanguage1 = MakeAction(this, "ExportCurrentLanguage1", u"Export Current Language"_s,
+                                        imExportLanguage);
+    LoadOriginalLanguage1 = MakeAction(this, "LoadOriginalLanguage1", u"Load Original Language"_s,
+                                       imOriginalLanguage);
     Options1 = MakeAction(this, "Options1", u"&Options"_s, imOptions);
     Options1->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_O));
     miTools->addAction(miAddEntry);
@@ -302,12 +303,12 @@ void TformMain::BuildMenus()
     miTools->addAction(StopRunningNow1);
     miTools->addAction(PauseRunning1);
     miTools->addSeparator();
-    miTools->addAction(miExportLanguage);
-    miTools->addAction(miLoadOriginalLanguage);
-    miLanguage = miTools->addMenu(MainImage(imLanguage), u"Language"_s);
-    miLanguage->setObjectName(u"miLanguage"_s);
+    miTools->addAction(ExportCurrentLanguage1);
+    miTools->addAction(LoadOriginalLanguage1);
+    miLanguages = miTools->addMenu(MainImage(imLanguage), u"Language"_s);
+    miLanguages->setObjectName(u"miLanguages"_s);
     // Filled with the language files found; empty (and so disabled) until then.
-    miLanguage->setEnabled(false);
+    miLanguages->setEnabled(false);
     miTools->addSeparator();
     miTools->addAction(Options1);
 
@@ -339,6 +340,8 @@ void TformMain::BuildMenus()
     on(StopRunningNow1, &TformMain::tbStopClick);
     on(PauseRunning1, &TformMain::tbPauseClick);
     on(Options1, &TformMain::Options1Click);
+    on(ExportCurrentLanguage1, &TformMain::ExportCurrentLanguage1Click);
+    on(LoadOriginalLanguage1, &TformMain::LoadOriginalLanguage1Click);
     on(miIndex, &TformMain::miIndexClick);
     on(Update1, &TformMain::Update1Click);
     on(miAbout, &TformMain::tbAboutClick);

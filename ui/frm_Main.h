@@ -29,6 +29,7 @@ class TDataObject;
 class TEntryList;
 class TLogView;
 class TMainThread;
+class MLanguage;
 
 class TformMain : public QMainWindow, public TVantorHost
 {
@@ -138,12 +139,12 @@ public:
 
     // --- controls (objectName = member name) ------------------------------
     QMenuBar *menuMain = nullptr;
-    QMenu *miFile = nullptr, *miView = nullptr, *miTools = nullptr, *miHelp = nullptr, *miLanguage = nullptr;
+    QMenu *miFile = nullptr, *miView = nullptr, *miTools = nullptr, *miHelp = nullptr, *miLanguages = nullptr;
     QAction *miNew = nullptr, *miOpen = nullptr, *miSave = nullptr, *miSaveAs = nullptr, *miExit = nullptr;
     QAction *Hide1 = nullptr;
     QAction *miAddEntry = nullptr, *miDeleteEntries = nullptr, *miEditEntry = nullptr, *miGetWindowsFolders = nullptr;
     QAction *ExecuteSelectedEntryNow1 = nullptr, *StopRunningNow1 = nullptr, *PauseRunning1 = nullptr;
-    QAction *miExportLanguage = nullptr, *miLoadOriginalLanguage = nullptr, *Options1 = nullptr;
+    QAction *ExportCurrentLanguage1 = nullptr, *LoadOriginalLanguage1 = nullptr, *Options1 = nullptr;
     QAction *miIndex = nullptr, *Update1 = nullptr, *miAbout = nullptr;
 
     QToolBar *tbMain = nullptr;
@@ -185,6 +186,20 @@ public:
     void tbAboutClick();
     void Options1Click();
 
+    // --- language (frm_Main_Language.cpp) ------------------------------------
+    // The translation engine (objectName "MLanguage"); it walks this window and
+    // every window it owns.
+    MLanguage *FLanguage = nullptr;
+    // Fills Tools > Language with the language files found; the entries
+    // themselves are not collected into language files.
+    void BuildLanguageMenu();
+    // Writes the built-in texts file from the texts shown, then applies the
+    // stored language (FLanguageFile). Run once every window exists, so both
+    // cover every window. Errors are shown, not thrown.
+    void ApplySavedLanguage();
+    void ExportCurrentLanguage1Click();
+    void LoadOriginalLanguage1Click();
+
 signals:
     // The program is to end now (after a close that passed the close rules, or Exit).
     void Terminated();
@@ -199,6 +214,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void CreateLanguageEngine();
+    // Runs a language command through Guarded and keeps FAppliedLanguageFile
+    // up to date with the language that is now applied.
+    void LanguageCommand(const std::function<void()> &command);
     bool FormCloseQuery();
     void BuildMenus();
     void BuildToolBar();

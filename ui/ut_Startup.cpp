@@ -24,6 +24,9 @@ int RunProgram(QApplication &app, const std::function<void(const TProgramWindows
     windows.formAbout = AboutBox(&formMain);
     windows.formEditFile = EntryEditor(&formMain);
     windows.FormOptions = OptionsDialog(&formMain);
+    // Once every window exists, so the built-in texts file holds all their
+    // texts and the stored language reaches all of them.
+    formMain.ApplySavedLanguage();
 
     // exit(), not quit(): quit() asks every window to close, which would put the
     // main window through its close rules (and "Save Changes?") again after a

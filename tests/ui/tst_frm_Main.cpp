@@ -78,7 +78,7 @@ private slots:
         for (const char *name : {"lvMain", "memo", "sb", "edDef", "cbSuspend", "tbMain", "tbOpen", "tbSave",
                                  "tbStart", "tbStop", "tbPause", "tbAdd", "tbDelete", "tbEdit", "ToolButton3",
                                  "tbHelp", "menuMain", "miFile", "miNew", "miOpen", "miSave", "miSaveAs", "miExit",
-                                 "Hide1", "miTools", "miLanguage", "Options1", "miHelp", "Update1", "pmTray", "miShow"})
+                                 "Hide1", "miTools", "miLanguages", "Options1", "miHelp", "Update1", "pmTray", "miShow"})
             QVERIFY2(w.findChild<QObject *>(QString::fromLatin1(name)), name);
 
         // Toolbar buttons are found by name as widgets too, at their fixed size.
