@@ -63,6 +63,11 @@ public:
     QString FStatusText;
     TRunOutcome FOutcome;
 
+    // Whether runs write their copies to the disk before they delete and at
+    // their end (on by default; benchmarks switch it off to see its cost).
+    // Any thread; takes effect for runs that start afterwards.
+    static void SetDurable(bool on);
+
 protected:
     // Hand-overs. The defaults act at once on the calling thread.
     virtual void SetStatus(const QString &text);   // entry's Status column
@@ -76,11 +81,6 @@ protected:
     void ShowProgressNow();
 
     TVantorHost *FHost = nullptr;
-
-    // Whether runs write their copies to the disk before they delete and at
-    // their end (on by default; benchmarks switch it off to see its cost).
-    // Any thread; takes effect for runs that start afterwards.
-    static void SetDurable(bool on);
 
 private:
     // Returns whether the start folder could be listed.
