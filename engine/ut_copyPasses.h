@@ -91,7 +91,7 @@ private:
                     const QString &mask, bool atStart);
     // Check pass: `here` is `folder` of the destination, `there` its
     // counterpart in the source.
-    void WalkDest(const QString &folder, TFencedFolder &here, const TFolderHandle &there,
+    void WalkDest(const QString &folder, TFencedFolder &here, TFolderHandle &there,
                   const QString &mask);
     // `sourceFolder` and `destFolder` hold the file's folder on each side;
     // `destWasMissing` that the destination folder was not there when the
