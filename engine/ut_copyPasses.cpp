@@ -241,7 +241,7 @@ bool TCopyPasses::Walk(const QString &pathAndMask)
     }
     const QString relative = RelativeTail(FDest, folder);
     TFencedFolder &here = DestFolderFor(relative, chain, names);
-    const TFolderHandle there(FSource + relative);
+    TFolderHandle there(FSource + relative);
     WalkDest(folder, here, there, mask);
     return true;
 }
@@ -316,8 +316,8 @@ bool TCopyPasses::WalkSource(const QString &folder, const TFolderHandle &here,
     return items.has_value();
 }
 
-void TCopyPasses::WalkDest(const QString &folder, TFencedFolder &here,
-                           const TFolderHandle &there, const QString &mask)
+void TCopyPasses::WalkDest(const QString &folder, TFencedFolder &here, TFolderHandle &there,
+                           const QString &mask)
 {
     WaitIfPaused();
     const bool checks = FCopyType == ctReplicate;
@@ -339,7 +339,9 @@ void TCopyPasses::WalkDest(const QString &folder, TFencedFolder &here,
         }
         return;
     }
-    if (FCopyType != ctNothing) {
+    if (checks) {
+        // One listing of the source folder answers for all its files.
+        there.ListNames();
         for (const TFoundItem &item : *items) {
             if (StopRequested())
                 break;
@@ -362,7 +364,7 @@ void TCopyPasses::WalkDest(const QString &folder, TFencedFolder &here,
         // by the fence and left alone.
         if (sub.State() == TFencedFolder::fsRefused)
             continue;
-        const TFolderHandle subThere(there, item.name);
+        TFolderHandle subThere(there, item.name);
         WalkDest(folder + item.name + u'/', sub, subThere, mask);
     }
 }
@@ -380,17 +382,20 @@ void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item,
     const QString full = folder + item.name;
     if (FPhase == phCopy) {
         ++FCount;
-        // The source is opened once, for the change rule and for the copy.
-        TOpenedFile source = sourceFolder.Open(item.name);
+        // The change rule needs only a stat of each side; a file is opened
+        // only to be copied.
+        const TFileFacts sourceFacts = sourceFolder.StatFactsOf(item.name);
         // A destination folder that was not there when this folder's walk began
         // holds only what this run has put there since: no need to look. Should
         // someone else have made the file meanwhile, the copy replaces it, as it
         // would replace any changed file.
         const TFileFacts destFacts = destWasMissing || destFolder.State() != TFencedFolder::fsOpen
-            ? TFileFacts{} : destFolder.Handle().FactsOf(item.name);
+            ? TFileFacts{} : destFolder.Handle().StatFactsOf(item.name);
         const bool destMissing = !destFacts.openedSize && !destFacts.dosTime;
-        CopyOne(full, FDest + RelativeTail(FSource, full),
-                FileChanged(source.Facts(), destFacts), source, destFolder, item.name, destMissing);
+        const bool changed = FileChanged(sourceFacts, destFacts);
+        TOpenedFile source = changed ? sourceFolder.Open(item.name) : TOpenedFile{};
+        CopyOne(full, FDest + RelativeTail(FSource, full), changed, source, destFolder, item.name,
+                destMissing);
     } else if (FPhase == phCheck && FCopyType == ctReplicate) {
         ++FCount;
         CheckOne(full, FSource + RelativeTail(FDest, full), sourceFolder.IsMissing(item.name));

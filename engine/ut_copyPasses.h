@@ -63,6 +63,11 @@ public:
     QString FStatusText;
     TRunOutcome FOutcome;
 
+    // Whether runs write their copies to the disk before they delete and at
+    // their end (on by default; benchmarks switch it off to see its cost).
+    // Any thread; takes effect for runs that start afterwards.
+    static void SetDurable(bool on);
+
 protected:
     // Hand-overs. The defaults act at once on the calling thread.
     virtual void SetStatus(const QString &text);   // entry's Status column
@@ -77,11 +82,6 @@ protected:
 
     TVantorHost *FHost = nullptr;
 
-    // Whether runs write their copies to the disk before they delete and at
-    // their end (on by default; benchmarks switch it off to see its cost).
-    // Any thread; takes effect for runs that start afterwards.
-    static void SetDurable(bool on);
-
 private:
     // Returns whether the start folder could be listed.
     bool Walk(const QString &pathAndMask);
@@ -91,7 +91,7 @@ private:
                     const QString &mask, bool atStart);
     // Check pass: `here` is `folder` of the destination, `there` its
     // counterpart in the source.
-    void WalkDest(const QString &folder, TFencedFolder &here, const TFolderHandle &there,
+    void WalkDest(const QString &folder, TFencedFolder &here, TFolderHandle &there,
                   const QString &mask);
     // `sourceFolder` and `destFolder` hold the file's folder on each side;
     // `destWasMissing` that the destination folder was not there when the

@@ -561,7 +561,34 @@ bool TFolderHandle::IsMissing(const QString &name) const
 {
     if (FFd < 0)
         return FWasMissing;
+    if (FNamesListed)
+        return !FFileNames.contains(name);
     return MissingAt(FFd, Native(name).constData());
+}
+
+void TFolderHandle::ListNames()
+{
+    const auto items = List(QStringLiteral("*.*"), false);
+    if (!items)
+        return;
+    FFileNames.reserve(items->size());
+    for (const TFoundItem &item : *items) {
+        if (!item.isFolder)
+            FFileNames.insert(item.name);
+    }
+    FNamesListed = true;
+}
+
+TFileFacts TFolderHandle::StatFactsOf(const QString &name) const
+{
+    TFileFacts facts;
+    struct stat st;
+    if (FFd < 0 || ::fstatat(FFd, Native(name).constData(), &st, 0) != 0)
+        return facts;
+    if (!S_ISDIR(st.st_mode))
+        facts.openedSize = static_cast<qint64>(st.st_size);
+    facts.dosTime = DosDateTimeOfStat(st);
+    return facts;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringView>
 #include <atomic>
@@ -118,6 +119,14 @@ public:
     TFolderHandle &operator=(const TFolderHandle &) = delete;
 
     TFileFacts FactsOf(const QString &name) const;   // as FileFactsOf
+    // Size and time from one stat, without opening the file: the size of any
+    // item that is not a folder, the time as DosDateTimeOfFile gives it;
+    // nothing for an item that is missing or cannot be examined.
+    TFileFacts StatFactsOf(const QString &name) const;
+    // Reads the folder's list of names once; IsMissing then answers from it
+    // (a name listed as a folder, or not listed, is missing). When the folder
+    // cannot be listed IsMissing goes on asking the file system for each name.
+    void ListNames();
     bool IsMissing(const QString &name) const;       // as FileIsMissing
     // Opens the item for reading; see TOpenedFile.
     TOpenedFile Open(const QString &name) const;
@@ -155,6 +164,8 @@ private:
     int FFd = -1;
     int FError = 0;
     bool FWasMissing = false;
+    bool FNamesListed = false;
+    QSet<QString> FFileNames;   // names of the items that are not folders, once listed
 };
 
 // A folder of a tree the program writes into (a run's destination), reached

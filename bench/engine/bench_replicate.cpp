@@ -2,7 +2,10 @@
 // its worker thread, with the hand-over into this program's event loop and an
 // in-memory log that receives every line stamped as the window stamps it, and
 // prints the wall time in seconds and the number of log lines.
-// Usage: bench_replicate SOURCE DEST [AHEAD]  (AHEAD: hand-over allowance, 0 = blocking)
+// Usage: bench_replicate SOURCE DEST [AHEAD [nosync]]
+//   AHEAD: hand-over allowance, 0 = blocking, "-" = the default;
+//   nosync: the run does not write its copies to the disk before deleting and
+//   at its end, to show what that step costs.
 #include <QGuiApplication>
 #include <QElapsedTimer>
 #include <cstdio>
@@ -34,11 +37,13 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_replicate SOURCE DEST [AHEAD]\n");
+        std::fprintf(stderr, "usage: bench_replicate SOURCE DEST [AHEAD [nosync]]\n");
         return 2;
     }
-    if (argc > 3)
+    if (argc > 3 && QByteArray(argv[3]) != "-")
         TCopyThread::SetHandOverAhead(QByteArray(argv[3]).toInt());
+    if (argc > 4 && QByteArray(argv[4]) == "nosync")
+        TCopyPasses::SetDurable(false);
     MemoryLogHost host;
     TDataObject *entry = host.list.AddRow();
     entry->FSource = AddTrailingBackslash(QString::fromLocal8Bit(argv[1]));

@@ -269,6 +269,11 @@ void tst_ut_copyPasses::refusedRuns_data()
                                             << UiText::sMaskLeavesFolder.arg(u"a/../../*.txt"_qs);
     QTest::newRow("absolute mask") << u"src/"_qs << u"dst/"_qs << u"/tmp/*"_qs
                                    << UiText::sMaskLeavesFolder.arg(u"/tmp/*"_qs);
+    // Relative folders (marked "rel:") would be taken from the current folder.
+    QTest::newRow("relative source") << u"rel:src/"_qs << u"dst/"_qs << u"*.*"_qs
+                                     << UiText::sSourceNotAbsolute.arg(u"src/"_qs);
+    QTest::newRow("relative destination") << u"src/"_qs << u"rel:dst/"_qs << u"*.*"_qs
+                                          << UiText::sDestNotAbsolute.arg(u"dst/"_qs);
 }
 
 void tst_ut_copyPasses::refusedRuns()
@@ -283,10 +288,18 @@ void tst_ut_copyPasses::refusedRuns()
     f.createFile(u"other.txt"_qs, "o");
     const QStringList before = f.tree();
     FakeHost host;
-    TDataObject *e = MakeEntry(host, src.isEmpty() ? src : f.path(src),
-                               dst.isEmpty() ? dst : f.path(dst), mask, ctReplicate);
+    auto folder = [&](const QString &given) {
+        if (given.startsWith(u"rel:"_qs))
+            return given.mid(4);
+        return given.isEmpty() ? given : f.path(given);
+    };
+    // Run from the fixture, where a relative folder would find files.
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(f.path());
+    TDataObject *e = MakeEntry(host, folder(src), folder(dst), mask, ctReplicate);
     RecordingPasses passes(e, &host);
     passes.Execute();
+    QDir::setCurrent(current);
     QCOMPARE(host.log, QStringList{line});
     QCOMPARE(passes.FOutcome.Refused, line);
     QCOMPARE(passes.statuses, QStringList());

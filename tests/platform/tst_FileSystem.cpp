@@ -13,6 +13,8 @@ private slots:
     void initTestCase() { DropFileAccessOverride(); }
     void masks_data();
     void masks();
+    void namesAsBytes_data();
+    void namesAsBytes();
     void listing();
     void fileFacts();
     void dosTimesAcrossZoneChanges();
@@ -52,6 +54,30 @@ void tst_FileSystem::masks()
     QFETCH(QString, mask);
     QFETCH(bool, match);
     QCOMPARE(MatchesMask(name, mask), match);
+}
+
+void tst_FileSystem::namesAsBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ascii") << QByteArray("a/b.txt") << u"a/b.txt"_qs;
+    QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9/\xf0\x9f\x98\x80") << u"café/😀"_qs;
+    QTest::newRow("lone byte") << QByteArray("a\xff.txt") << u"a\xdcff.txt"_qs;
+    QTest::newRow("cut sequence") << QByteArray("b\xc3.txt") << u"b\xdcc3.txt"_qs;
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << u"\xdcc0\xdcaf"_qs;
+    QTest::newRow("encoded surrogate") << QByteArray("\xed\xb3\xbf") << u"\xdced\xdcb3\xdcbf"_qs;
+    QTest::newRow("past U+10FFFF") << QByteArray("\xf4\x90\x80\x80")
+                                   << u"\xdcf4\xdc90\xdc80\xdc80"_qs;
+}
+
+// Every byte string maps to a text and back to the same bytes, and valid
+// UTF-8 reads as the usual text.
+void tst_FileSystem::namesAsBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(PathFromNative(bytes.constData(), bytes.size()), text);
+    QCOMPARE(NativePath(text), bytes);
 }
 
 void tst_FileSystem::listing()
