@@ -65,33 +65,33 @@ QString LogTimeStamp()
         qint64 epochSecond = std::numeric_limits<qint64>::min();
         QDate date;
         int second = -1;
-        QString localeName;
+        QLocale locale;
         QString text;
     };
     thread_local TStampCache cache;
+    // Compared as locales, not by name: the name is a new string each time.
     const QLocale locale;
-    const QString localeName = locale.name();
     if (CurrentDateTimeIsSystemClock()) {
         const qint64 ms = QDateTime::currentMSecsSinceEpoch();
         const qint64 epochSecond = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
-        if (epochSecond == cache.epochSecond && localeName == cache.localeName)
+        if (epochSecond == cache.epochSecond && locale == cache.locale)
             return cache.text;
         const QDateTime now = QDateTime::fromMSecsSinceEpoch(epochSecond * 1000);
         cache.epochSecond = epochSecond;
         cache.date = QDate();
         cache.second = -1;
-        cache.localeName = localeName;
+        cache.locale = locale;
         cache.text = FormatShortDate(now.date(), locale) + u' ' + FormatLongTime(now.time(), locale);
         return cache.text;
     }
     const QDateTime now = CurrentDateTime();
     const QDate date = now.date();
     const int second = now.time().msecsSinceStartOfDay() / 1000;
-    if (cache.second != second || cache.date != date || cache.localeName != localeName) {
+    if (cache.second != second || cache.date != date || cache.locale != locale) {
         cache.epochSecond = std::numeric_limits<qint64>::min();
         cache.date = date;
         cache.second = second;
-        cache.localeName = localeName;
+        cache.locale = locale;
         cache.text = FormatShortDate(date, locale) + u' ' + FormatLongTime(now.time(), locale);
     }
     return cache.text;

@@ -32,6 +32,27 @@ QString CleanFolder(const QString &path)
 }
 
 std::atomic<bool> gDurable{true};
+
+// `pattern` with "%1" and "%2" filled as pattern.arg(first, second) fills
+// them, each argument given as a folder and a name, built in one allocation:
+// every handled file logs such a line.
+QString FormatPair(const QString &pattern, QStringView folder1, QStringView name1,
+                   QStringView folder2, QStringView name2)
+{
+    const qsizetype at1 = pattern.indexOf(u"%1");
+    const qsizetype at2 = pattern.indexOf(u"%2");
+    if (at1 < 0 || at2 < at1 + 2 || pattern.count(u'%') != 2) {
+        return pattern.arg(folder1.toString().append(name1), folder2.toString().append(name2));
+    }
+    const QStringView text(pattern);
+    QString line;
+    line.reserve(pattern.size() - 4 + folder1.size() + name1.size() + folder2.size()
+                 + name2.size());
+    line.append(text.left(at1)).append(folder1).append(name1);
+    line.append(text.mid(at1 + 2, at2 - at1 - 2)).append(folder2).append(name2);
+    line.append(text.mid(at2 + 2));
+    return line;
+}
 } // namespace
 
 TCopyPasses::TCopyPasses(TDataObject *entry, TVantorHost *host)
@@ -56,10 +77,17 @@ void TCopyPasses::AddLog(const QString &text)
         FHost->AddLog(text);
 }
 
+QString TCopyPasses::TFileLine::Text() const
+{
+    return pattern ? FormatPair(*pattern, first, name, second, name) : QString();
+}
+
 void TCopyPasses::ShowProgressNow()
 {
     FEntry->SetProcessed(FCount);
-    if (!FStatusText.isEmpty())
+    if (FFileLine.pattern)
+        AddLog(FFileLine.Text());
+    else if (!FStatusText.isEmpty())
         AddLog(FStatusText);
 }
 
@@ -131,6 +159,8 @@ void TCopyPasses::Execute()
     if (!FSettingsTaken)
         TakeEntrySettings();
     FDeleteList.clear();
+    FSourceListings.clear();
+    FFileLine = TFileLine{};
     FCount = 0;
     FOutcome = TRunOutcome{};
     const QString refusal = RefusalReason();
@@ -178,6 +208,7 @@ void TCopyPasses::Execute()
     FCount = 0;
     SetStatus(UiText::sCheckingStatus);
     Walk(FDest + FFileMask);
+    FSourceListings.clear();
 
     FPhase = phDelete;
     SetStatus(UiText::sDeletingStatus);
@@ -284,14 +315,19 @@ bool TCopyPasses::WalkSource(const QString &folder, const TFolderHandle &here,
     }
     if (atStart && items)
         FStartEntries = items->size();
+    // The check pass asks this folder for the names it holds; the listing
+    // made here answers as long as the folder is still the same one.
+    if (items && id && FCopyType == ctReplicate)
+        FSourceListings.insert(RelativeTail(FSource, folder), TSourceListing{*id, *items});
 
     if (items && FCopyType != ctNothing) {
         const bool destWasMissing = there.State() == TFencedFolder::fsMissing;
+        const QString destPath = FDest + RelativeTail(FSource, folder);
         for (const TFoundItem &item : *items) {
             if (StopRequested())
                 break;
             if (!item.isFolder && MatchesMask(item.name, mask))
-                ProcessFile(folder, item, here, there, destWasMissing);
+                ProcessFile(folder, destPath, item, here, there, destWasMissing);
         }
     }
 
@@ -340,13 +376,20 @@ void TCopyPasses::WalkDest(const QString &folder, TFencedFolder &here, TFolderHa
         return;
     }
     if (checks) {
-        // One listing of the source folder answers for all its files.
-        there.ListNames();
+        // One listing of the source folder answers for all its files: the copy
+        // pass's own when the folder is still the one it listed.
+        const auto listed = FSourceListings.constFind(RelativeTail(FDest, folder));
+        const auto thereId = listed != FSourceListings.cend() ? there.Id() : std::nullopt;
+        if (thereId && *thereId == listed->id)
+            there.UseNames(listed->items);
+        else
+            there.ListNames();
+        const QString sourcePath = FSource + RelativeTail(FDest, folder);
         for (const TFoundItem &item : *items) {
             if (StopRequested())
                 break;
             if (!item.isFolder && MatchesMask(item.name, mask))
-                ProcessFile(folder, item, there, here, false);
+                ProcessFile(folder, sourcePath, item, there, here, false);
         }
     }
     if (StopRequested())
@@ -369,9 +412,9 @@ void TCopyPasses::WalkDest(const QString &folder, TFencedFolder &here, TFolderHa
     }
 }
 
-void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item,
-                              const TFolderHandle &sourceFolder, TFencedFolder &destFolder,
-                              bool destWasMissing)
+void TCopyPasses::ProcessFile(const QString &folder, const QString &otherPath,
+                              const TFoundItem &item, const TFolderHandle &sourceFolder,
+                              TFencedFolder &destFolder, bool destWasMissing)
 {
     if (FCopyType == ctNothing)
         return;
@@ -379,7 +422,6 @@ void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item,
     // A stop that arrived while the worker was halted here ends the walk now.
     if (StopRequested())
         return;
-    const QString full = folder + item.name;
     if (FPhase == phCopy) {
         ++FCount;
         // The change rule needs only a stat of each side; a file is opened
@@ -394,15 +436,14 @@ void TCopyPasses::ProcessFile(const QString &folder, const TFoundItem &item,
         const bool destMissing = !destFacts.openedSize && !destFacts.dosTime;
         const bool changed = FileChanged(sourceFacts, destFacts);
         TOpenedFile source = changed ? sourceFolder.Open(item.name) : TOpenedFile{};
-        CopyOne(full, FDest + RelativeTail(FSource, full), changed, source, destFolder, item.name,
-                destMissing);
+        CopyOne(folder, otherPath, changed, source, destFolder, item.name, destMissing);
     } else if (FPhase == phCheck && FCopyType == ctReplicate) {
         ++FCount;
-        CheckOne(full, FSource + RelativeTail(FDest, full), sourceFolder.IsMissing(item.name));
+        CheckOne(folder, otherPath, item.name, sourceFolder.IsMissing(item.name));
     }
 }
 
-void TCopyPasses::CopyOne(const QString &source, const QString &dest, bool changed,
+void TCopyPasses::CopyOne(const QString &sourcePath, const QString &destPath, bool changed,
                           TOpenedFile &opened, TFencedFolder &destFolder, const QString &name,
                           bool destMissing)
 {
@@ -419,27 +460,35 @@ void TCopyPasses::CopyOne(const QString &source, const QString &dest, bool chang
             // A copy abandoned by a stop is not a failure of the file.
             if (!StopRequested())
                 ++FOutcome.Failed;
-            LogFailure(UiText::sCopyFailed.arg(source, dest),
+            LogFailure(UiText::sCopyFailed.arg(sourcePath + name, destPath + name),
                        StopRequested() ? QString() : why);
         }
     }
     opened.Close();
-    FStatusText = UiText::sCopyingLog.arg(source, dest);
+    FFileLine.pattern = &UiText::sCopyingLog;
+    FFileLine.first = sourcePath;
+    FFileLine.second = destPath;
+    FFileLine.name = name;
     ShowProgress();
 }
 
-void TCopyPasses::CheckOne(const QString &dest, const QString &source, bool sourceMissing)
+void TCopyPasses::CheckOne(const QString &destPath, const QString &sourcePath,
+                           const QString &name, bool sourceMissing)
 {
-    FStatusText = UiText::sCheckingLog.arg(dest, source);
+    FFileLine.pattern = &UiText::sCheckingLog;
+    FFileLine.first = destPath;
+    FFileLine.second = sourcePath;
+    FFileLine.name = name;
     // Only a source that is certainly gone: one we merely cannot see (no access
     // to its folder) keeps its destination copy.
     if (sourceMissing)
-        FDeleteList.append(dest);
+        FDeleteList.append(destPath + name);
     ShowProgress();
 }
 
 void TCopyPasses::DeleteOne(const QString &file)
 {
+    FFileLine.pattern = nullptr;
     FStatusText = UiText::sDeletingLog.arg(file);
     // Reached from the destination root one folder at a time, never through
     // a link, so nothing outside the destination can be deleted.

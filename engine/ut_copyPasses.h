@@ -2,6 +2,7 @@
 // tree, the check pass over the destination tree and the delete pass.
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -61,6 +62,17 @@ public:
     qint32 FCount = 0;
     TDataObject *FEntry = nullptr;
     QString FStatusText;
+    // The log line of the file in hand, kept as its pieces and put together
+    // only where it is shown: `pattern` with "%1" as `first` + `name` and "%2"
+    // as `second` + `name`. While `pattern` is null, FStatusText is the line.
+    struct TFileLine {
+        const QString *pattern = nullptr;
+        QString first;
+        QString second;
+        QString name;
+        QString Text() const;
+    };
+    TFileLine FFileLine;
     TRunOutcome FOutcome;
 
     // Whether runs write their copies to the disk before they delete and at
@@ -71,13 +83,13 @@ public:
 protected:
     // Hand-overs. The defaults act at once on the calling thread.
     virtual void SetStatus(const QString &text);   // entry's Status column
-    virtual void ShowProgress();                   // count + log line of FStatusText
+    virtual void ShowProgress();                   // count + log line of FFileLine or FStatusText
     virtual void AddLog(const QString &text);      // one log line
     // Called before every file operation and listing step; a paused worker waits here.
     virtual void WaitIfPaused() {}
 
     // What ShowProgress does on the UI thread: FCount into the Processed files
-    // column and FStatusText (when not empty) to AddLog.
+    // column and the line of FFileLine, or FStatusText (when not empty), to AddLog.
     void ShowProgressNow();
 
     TVantorHost *FHost = nullptr;
@@ -93,18 +105,22 @@ private:
     // counterpart in the source.
     void WalkDest(const QString &folder, TFencedFolder &here, TFolderHandle &there,
                   const QString &mask);
-    // `sourceFolder` and `destFolder` hold the file's folder on each side;
-    // `destWasMissing` that the destination folder was not there when the
-    // walk of the folder began.
-    void ProcessFile(const QString &folder, const TFoundItem &item,
+    // `folder` is the path of the folder walked, `otherPath` the path of its
+    // counterpart on the other side; `sourceFolder` and `destFolder` hold the
+    // file's folder on each side; `destWasMissing` that the destination
+    // folder was not there when the walk of the folder began.
+    void ProcessFile(const QString &folder, const QString &otherPath, const TFoundItem &item,
                      const TFolderHandle &sourceFolder, TFencedFolder &destFolder,
                      bool destWasMissing);
-    // `opened` is the source (closed here once copied), `destFolder` the
-    // destination folder, `name` the file's name in it; `destMissing` that no
+    // `sourcePath` and `destPath` are the file's folder paths on each side,
+    // `name` its name in both; `opened` is the source (closed here once
+    // copied), `destFolder` the destination folder; `destMissing` that no
     // destination file was found.
-    void CopyOne(const QString &source, const QString &dest, bool changed, TOpenedFile &opened,
-                 TFencedFolder &destFolder, const QString &name, bool destMissing);
-    void CheckOne(const QString &dest, const QString &source, bool sourceMissing);
+    void CopyOne(const QString &sourcePath, const QString &destPath, bool changed,
+                 TOpenedFile &opened, TFencedFolder &destFolder, const QString &name,
+                 bool destMissing);
+    void CheckOne(const QString &destPath, const QString &sourcePath, const QString &name,
+                  bool sourceMissing);
     void DeleteOne(const QString &file);
     void DeletePass();
 
@@ -135,6 +151,13 @@ private:
     std::unique_ptr<TFencedFolder> FDestRoot;      // every write and delete goes below it
     qsizetype FStartEntries = -1;                  // items in the copy walk's first folder
     std::vector<TFileId> FWalkPath;                // folders on the current walk path
+    // A replicate run's copy-pass listings of the source folders, by their
+    // path below the source root, kept for the check pass.
+    struct TSourceListing {
+        TFileId id;
+        QList<TFoundItem> items;
+    };
+    QHash<QString, TSourceListing> FSourceListings;
     // The folder chain of the last deletion, reused by the next one.
     std::vector<std::unique_ptr<TFencedFolder>> FDeleteChain;
     QStringList FDeleteChainNames;

@@ -41,7 +41,7 @@ void TCopyThread::run()
         // A failure that is not a file operation ends the run; the end handling
         // runs as after a normal end.
     }
-    Post({ukEnd, 0, QString()});
+    Post({ukEnd, 0, QString(), {}});
 }
 
 // --- worker side ---
@@ -49,17 +49,20 @@ void TCopyThread::run()
 void TCopyThread::SetStatus(const QString &text)
 {
     WaitIfPaused();
-    Post({ukStatus, 0, text});
+    Post({ukStatus, 0, text, {}});
 }
 
 void TCopyThread::ShowProgress()
 {
-    Post({ukProgress, FCount, FStatusText});
+    if (FFileLine.pattern)
+        Post({ukProgress, FCount, QString(), FFileLine});
+    else
+        Post({ukProgress, FCount, FStatusText, {}});
 }
 
 void TCopyThread::AddLog(const QString &text)
 {
-    Post({ukLog, 0, text});
+    Post({ukLog, 0, text, {}});
 }
 
 void TCopyThread::WaitIfPaused()
@@ -135,8 +138,14 @@ void TCopyThread::Drain()
         if (FAbandoned)
             return;
         took = !FQueue.empty();
-        std::move(FQueue.begin(), FQueue.end(), std::back_inserter(FApplying));
-        FQueue.clear();
+        if (FApplyNext == FApplying.size()) {
+            FApplying.clear();
+            FApplyNext = 0;
+            FApplying.swap(FQueue);
+        } else {
+            std::move(FQueue.begin(), FQueue.end(), std::back_inserter(FApplying));
+            FQueue.clear();
+        }
         if (!took && !FBatchTimerArmed)
             FDrainPosted = false;
     }
@@ -150,9 +159,8 @@ void TCopyThread::Drain()
     // Taken from the front one at a time, so that a drain started from inside
     // an update (a stop or pause the log triggers) keeps the worker's order.
     const quint64 ahead = quint64(HandOverAhead());
-    while (!FApplying.empty()) {
-        const TUpdate update = std::move(FApplying.front());
-        FApplying.pop_front();
+    while (FApplyNext < FApplying.size()) {
+        const TUpdate update = std::move(FApplying[FApplyNext++]);
         Apply(update);
         bool wake = false;
         {
@@ -180,7 +188,9 @@ void TCopyThread::Apply(const TUpdate &update)
         break;
     case ukProgress:
         FEntry->SetProcessed(update.count);
-        if (!update.text.isEmpty() && FHost)
+        if (update.line.pattern && FHost)
+            FHost->AddLog(update.line.Text());
+        else if (!update.text.isEmpty() && FHost)
             FHost->AddLog(update.text);
         break;
     case ukLog:

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QThread>
 #include <condition_variable>
-#include <deque>
+#include <vector>
 #include <mutex>
 #include "ut_copyPasses.h"
 
@@ -78,6 +78,7 @@ private:
         TUpdateKind kind;
         qint32 count;
         QString text;
+        TFileLine line;   // a progress line still in pieces (text then unused)
     };
     // Worker side: queues one update; blocks while the queue is full; for ukEnd
     // blocks until the UI thread has run the end handling. Returns at once when
@@ -92,8 +93,11 @@ private:
 
     mutable std::mutex FMutex;
     std::condition_variable FWake;          // worker waits: room, end done, continue
-    std::deque<TUpdate> FQueue;
-    std::deque<TUpdate> FApplying;          // UI thread: taken from FQueue, not yet applied
+    // The two buffers trade places at each drain, so that a run in progress
+    // allocates nothing for its hand-overs.
+    std::vector<TUpdate> FQueue;
+    std::vector<TUpdate> FApplying;         // UI thread: taken from FQueue
+    size_t FApplyNext = 0;                  // UI thread: FApplying's first not yet applied
     quint64 FPosted = 0;
     quint64 FApplied = 0;
     bool FWorkerWaiting = false;

@@ -48,6 +48,37 @@ QByteArray Native(const QString &path)
     return NativePath(path);
 }
 
+// A file name in the system's form for one call, without a heap allocation
+// for the usual short ASCII name (a run converts two or three names per file).
+class TNativeName {
+public:
+    explicit TNativeName(const QString &name)
+    {
+        const qsizetype n = name.size();
+        if (n < qsizetype(sizeof FBuffer)) {
+            const char16_t *chars = reinterpret_cast<const char16_t *>(name.constData());
+            qsizetype i = 0;
+            for (; i < n && chars[i] < 0x80; ++i)
+                FBuffer[i] = char(chars[i]);
+            if (i == n) {
+                FBuffer[n] = 0;
+                FData = FBuffer;
+                return;
+            }
+        }
+        FLong = NativePath(name);
+        FData = FLong.constData();
+    }
+    TNativeName(const TNativeName &) = delete;
+    TNativeName &operator=(const TNativeName &) = delete;
+    const char *constData() const { return FData; }
+
+private:
+    char FBuffer[256];
+    QByteArray FLong;
+    const char *FData = nullptr;
+};
+
 class FdCloser {
 public:
     explicit FdCloser(int fd) : FFd(fd) {}
@@ -521,7 +552,7 @@ TOpenedFile TFolderHandle::Open(const QString &name) const
         file.FError = FWasMissing ? ENOENT : FError;
         return file;
     }
-    const QByteArray native = Native(name);
+    const TNativeName native(name);
     struct stat st;
     FdCloser fd(::openat(FFd, native.constData(), kReadOpenFlags));
     if (fd.Get() >= 0 && ::fstat(fd.Get(), &st) == 0) {
@@ -554,7 +585,7 @@ TFileFacts TFolderHandle::FactsOf(const QString &name) const
 {
     if (FFd < 0)
         return TFileFacts{};
-    return FactsAt(FFd, Native(name).constData());
+    return FactsAt(FFd, TNativeName(name).constData());
 }
 
 bool TFolderHandle::IsMissing(const QString &name) const
@@ -563,16 +594,21 @@ bool TFolderHandle::IsMissing(const QString &name) const
         return FWasMissing;
     if (FNamesListed)
         return !FFileNames.contains(name);
-    return MissingAt(FFd, Native(name).constData());
+    return MissingAt(FFd, TNativeName(name).constData());
 }
 
 void TFolderHandle::ListNames()
 {
     const auto items = List(QStringLiteral("*.*"), false);
-    if (!items)
-        return;
-    FFileNames.reserve(items->size());
-    for (const TFoundItem &item : *items) {
+    if (items)
+        UseNames(*items);
+}
+
+void TFolderHandle::UseNames(const QList<TFoundItem> &items)
+{
+    FFileNames.clear();
+    FFileNames.reserve(items.size());
+    for (const TFoundItem &item : items) {
         if (!item.isFolder)
             FFileNames.insert(item.name);
     }
@@ -583,7 +619,7 @@ TFileFacts TFolderHandle::StatFactsOf(const QString &name) const
 {
     TFileFacts facts;
     struct stat st;
-    if (FFd < 0 || ::fstatat(FFd, Native(name).constData(), &st, 0) != 0)
+    if (FFd < 0 || ::fstatat(FFd, TNativeName(name).constData(), &st, 0) != 0)
         return facts;
     if (!S_ISDIR(st.st_mode))
         facts.openedSize = static_cast<qint64>(st.st_size);

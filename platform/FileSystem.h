@@ -127,6 +127,9 @@ public:
     // (a name listed as a folder, or not listed, is missing). When the folder
     // cannot be listed IsMissing goes on asking the file system for each name.
     void ListNames();
+    // As ListNames, from a listing of this folder (every name, without
+    // attributes) the caller has already made.
+    void UseNames(const QList<TFoundItem> &items);
     bool IsMissing(const QString &name) const;       // as FileIsMissing
     // Opens the item for reading; see TOpenedFile.
     TOpenedFile Open(const QString &name) const;

@@ -119,6 +119,7 @@ private slots:
     void unmountedSourceDeletesNothing();
     void sourceLostBetweenPasses_data();
     void sourceLostBetweenPasses();
+    void subfolderReplacedAfterCopyPass();
     void linksInDestinationAreFenced();
     void linkSwappedInBeforeDeleting();
     void sourceInsideDestinationIsNeverWritten();
@@ -252,6 +253,33 @@ void tst_ut_copyPassesFaults::sourceLostBetweenPasses()
     QCOMPARE(passes.FOutcome.Refused, UiText::sSourceLost.arg(f.path(u"src/"_qs)));
     QVERIFY(host.log.contains(passes.FOutcome.Refused));
     QCOMPARE(host.log.filter(u"Deleting: "_qs), QStringList());
+}
+
+void tst_ut_copyPassesFaults::subfolderReplacedAfterCopyPass()
+{
+    // The check pass may answer from the copy pass's listing of a folder only
+    // while it is the same folder: one put in its place since decides by its
+    // own files what stays in the destination.
+    TestFolders f;
+    f.createFile(u"src/sub/a.txt"_qs, "a");
+    f.createFile(u"src/sub/b.txt"_qs, "b");
+    f.createFile(u"dst/sub/c.txt"_qs, "c");
+    FakeHost host;
+    TDataObject *e = MakeEntry(host, f.path(u"src/"_qs), f.path(u"dst/"_qs));
+    SeamPasses passes(e, &host);
+    bool done = false;
+    passes.onProgress = [&](SeamPasses &p) {
+        if (done || p.FPhase != phCopy || p.FCount != 2)
+            return;
+        done = true;
+        QVERIFY(QDir().rename(f.path(u"src/sub"_qs), f.path(u"src/sub.old"_qs)));
+        f.createFile(u"src/sub/a.txt"_qs, "a");
+        f.createFile(u"src/sub/c.txt"_qs, "c, back again");
+    };
+    passes.Execute();
+    QVERIFY(done);
+    QCOMPARE(f.tree(u"dst"_qs), (QStringList{u"sub/a.txt"_qs, u"sub/c.txt"_qs}));
+    QCOMPARE(passes.FOutcome.Deleted, 1);
 }
 
 void tst_ut_copyPassesFaults::linksInDestinationAreFenced()
