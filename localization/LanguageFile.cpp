@@ -1,9 +1,10 @@
 // LanguageFile: the language file format.
 #include "LanguageFile.h"
 
+#include "SaveFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -86,9 +87,9 @@ void WriteLines(const QString &path, const QStringList &lines)
         data += text.toUtf8();
         data += "\r\n";
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        throw ELanguageError(u"Cannot create file \"%1\". %2"_s.arg(path, file.errorString()));
+    QString why;
+    if (!SaveWholeFile(path, data, &why))
+        throw ELanguageError(u"Cannot create file \"%1\". %2"_s.arg(path, why));
 }
 
 QString MenuName(const QString &firstLine)

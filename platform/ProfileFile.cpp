@@ -1,8 +1,8 @@
 // ProfileFile: parsing and atomic rewriting of INI text files.
 #include "ProfileFile.h"
+#include "SaveFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 EProfileWriteError::EProfileWriteError(const QString &message)
     : std::runtime_error(message.toStdString())
@@ -178,18 +178,7 @@ void TProfileFile::Save()
         for (const QString &line : section.lines)
             add(line);
     }
-    // Unbuffered on purpose: through the buffer, a short write (disk full, file
-    // size limit) is lost and commit() would rename a truncated file into place.
-    QSaveFile f(FFileName);
-    bool ok = f.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    if (ok) {
-        ok = f.write(data) == data.size();
-        if (ok)
-            ok = f.commit();
-        else
-            f.cancelWriting();
-    }
-    if (!ok)
+    if (!SaveWholeFile(FFileName, data))
         throw EProfileWriteError(QStringLiteral("Unable to write to %1").arg(FFileName));
 }
 

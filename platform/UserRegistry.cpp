@@ -1,5 +1,6 @@
 // UserRegistry: the user's settings file, read and written whole.
 #include "UserRegistry.h"
+#include "SaveFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <cmath>
 
@@ -210,11 +210,5 @@ bool TUserRegistry::Write(const QString &key, const QList<QPair<QString, TRegVal
     keys.replace(keyIndex, keyObject);
     root.insert(kKeys, keys);
 
-    QSaveFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray text = QJsonDocument(root).toJson(QJsonDocument::Indented);
-    if (file.write(text) != text.size())
-        return false;
-    return file.commit();
+    return SaveWholeFile(FFileName, QJsonDocument(root).toJson(QJsonDocument::Indented));
 }

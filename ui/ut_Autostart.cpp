@@ -1,11 +1,12 @@
 // ut_Autostart: the user's autostart entry for the program.
 #include "ut_Autostart.h"
 
+#include "SaveFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
 
@@ -80,11 +81,5 @@ bool SetAutostart(bool enabled)
                             u"Icon=com.zarnoth.Vantor\n"
                             u"Terminal=false\n"
                             u"X-GNOME-Autostart-enabled=true\n"_s;
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = entry.toUtf8();
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
+    return SaveWholeFile(fileName, entry.toUtf8());
 }
