@@ -125,9 +125,7 @@ void TCopyPasses::SetDurable(bool on)
 void TCopyPasses::Refuse(const QString &line, const QString &reason)
 {
     FOutcome.Refused = line;
-    AddLog(line);
-    if (!reason.isEmpty())
-        AddLog(UiText::sFailureReason.arg(reason));
+    LogFailure(line, reason);
 }
 
 void TCopyPasses::LogFailure(const QString &line, const QString &reason)
@@ -317,12 +315,13 @@ bool TCopyPasses::WalkSource(const QString &folder, const TFolderHandle &here,
         FStartEntries = items->size();
     // The check pass asks this folder for the names it holds; the listing
     // made here answers as long as the folder is still the same one.
+    const QString relative = RelativeTail(FSource, folder);
     if (items && id && FCopyType == ctReplicate)
-        FSourceListings.insert(RelativeTail(FSource, folder), TSourceListing{*id, *items});
+        FSourceListings.insert(relative, TSourceListing{*id, *items});
 
     if (items && FCopyType != ctNothing) {
         const bool destWasMissing = there.State() == TFencedFolder::fsMissing;
-        const QString destPath = FDest + RelativeTail(FSource, folder);
+        const QString destPath = FDest + relative;
         for (const TFoundItem &item : *items) {
             if (StopRequested())
                 break;
@@ -378,13 +377,14 @@ void TCopyPasses::WalkDest(const QString &folder, TFencedFolder &here, TFolderHa
     if (checks) {
         // One listing of the source folder answers for all its files: the copy
         // pass's own when the folder is still the one it listed.
-        const auto listed = FSourceListings.constFind(RelativeTail(FDest, folder));
+        const QString relative = RelativeTail(FDest, folder);
+        const auto listed = FSourceListings.constFind(relative);
         const auto thereId = listed != FSourceListings.cend() ? there.Id() : std::nullopt;
         if (thereId && *thereId == listed->id)
             there.UseNames(listed->items);
         else
             there.ListNames();
-        const QString sourcePath = FSource + RelativeTail(FDest, folder);
+        const QString sourcePath = FSource + relative;
         for (const TFoundItem &item : *items) {
             if (StopRequested())
                 break;

@@ -148,16 +148,17 @@ QByteArray THttpClient::ReadLine(const QDeadlineTimer &deadline)
     }
 }
 
-// One transfer of a known length: the whole body, or one chunk.
-bool THttpClient::ReadTransfer(qint64 length, QByteArray &body)
+// Reads into `body` until `length` bytes came (-1: until the server closes)
+// or the wait for more runs out; returns the bytes read.
+qint64 THttpClient::ReadBody(qint64 length, QByteArray &body)
 {
-    emit OnWorkBegin(wmRead, length);
+    emit OnWorkBegin(wmRead, length < 0 ? 0 : length);
     qint64 count = 0;
     try {
-        while (count < length && !FDisconnected) {
+        while ((length < 0 || count < length) && !FDisconnected) {
             if (FSocket.bytesAvailable() == 0 && !WaitForMoreData(QDeadlineTimer(ReadTimeout)))
                 break;
-            const QByteArray data = FSocket.read(qMin(kReadChunk, length - count));
+            const QByteArray data = FSocket.read(length < 0 ? kReadChunk : qMin(kReadChunk, length - count));
             body += data;
             count += data.size();
             emit OnWork(wmRead, count);
@@ -167,27 +168,18 @@ bool THttpClient::ReadTransfer(qint64 length, QByteArray &body)
         throw;
     }
     emit OnWorkEnd(wmRead);
-    return count == length;
+    return count;
+}
+
+// One transfer of a known length: the whole body, or one chunk.
+bool THttpClient::ReadTransfer(qint64 length, QByteArray &body)
+{
+    return ReadBody(length, body) == length;
 }
 
 bool THttpClient::ReadToClose(QByteArray &body)
 {
-    emit OnWorkBegin(wmRead, 0);
-    qint64 count = 0;
-    try {
-        while (!FDisconnected) {
-            if (FSocket.bytesAvailable() == 0 && !WaitForMoreData(QDeadlineTimer(ReadTimeout)))
-                break;
-            const QByteArray data = FSocket.read(kReadChunk);
-            body += data;
-            count += data.size();
-            emit OnWork(wmRead, count);
-        }
-    } catch (const ETransferError &) {
-        emit OnWorkEnd(wmRead);
-        throw;
-    }
-    emit OnWorkEnd(wmRead);
+    ReadBody(-1, body);
     return !FDisconnected;
 }
 

@@ -80,6 +80,7 @@ signals:
 private:
     void OpenTo(const QString &host, int port, int connectTimeoutMs);
     QByteArray ReadLine(const QDeadlineTimer &deadline);
+    qint64 ReadBody(qint64 length, QByteArray &body);
     bool ReadTransfer(qint64 length, QByteArray &body);
     bool ReadToClose(QByteArray &body);
     bool WaitForMoreData(const QDeadlineTimer &deadline);
