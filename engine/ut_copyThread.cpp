@@ -67,6 +67,9 @@ void TCopyThread::AddLog(const QString &text)
 
 void TCopyThread::WaitIfPaused()
 {
+    // Passed at every file: the lock is taken only when a halt may be on.
+    if (!FGateClosed.load(std::memory_order_acquire))
+        return;
     std::unique_lock lock(FMutex);
     FAtGate = true;
     FWake.wait(lock, [this] { return !FHalted || FAbandoned || StopRequested(); });
@@ -158,19 +161,28 @@ void TCopyThread::Drain()
     }
     // Taken from the front one at a time, so that a drain started from inside
     // an update (a stop or pause the log triggers) keeps the worker's order.
+    // The worker learns of applied updates a few dozen at a time: telling it
+    // of each one would have both threads take the lock for every file.
     const quint64 ahead = quint64(HandOverAhead());
     while (FApplyNext < FApplying.size()) {
         const TUpdate update = std::move(FApplying[FApplyNext++]);
         Apply(update);
-        bool wake = false;
-        {
-            std::lock_guard lock(FMutex);
-            ++FApplied;
-            wake = FWorkerWaiting && FPosted - FApplied <= ahead / 2;
-        }
-        if (wake)
-            FWake.notify_all();
+        if (++FAppliedUntold >= kTellAppliedEvery || FApplyNext == FApplying.size())
+            TellApplied(ahead);
     }
+}
+
+void TCopyThread::TellApplied(quint64 ahead)
+{
+    bool wake = false;
+    {
+        std::lock_guard lock(FMutex);
+        FApplied += FAppliedUntold;
+        wake = FWorkerWaiting && FPosted - FApplied <= ahead / 2;
+    }
+    FAppliedUntold = 0;
+    if (wake)
+        FWake.notify_all();
 }
 
 void TCopyThread::Apply(const TUpdate &update)
@@ -270,6 +282,7 @@ void TCopyThread::Halt()
 {
     std::lock_guard lock(FMutex);
     FHalted = true;
+    FGateClosed.store(true, std::memory_order_release);
 }
 
 void TCopyThread::Continue()
@@ -277,6 +290,7 @@ void TCopyThread::Continue()
     {
         std::lock_guard lock(FMutex);
         FHalted = false;
+        FGateClosed.store(false, std::memory_order_release);
     }
     FWake.notify_all();
 }
@@ -294,6 +308,7 @@ void TCopyThread::Abandon()
         std::lock_guard lock(FMutex);
         FAbandoned = true;
         FHalted = false;
+        FGateClosed.store(false, std::memory_order_release);
         FQueue.clear();
     }
     FWake.notify_all();

@@ -87,6 +87,10 @@ private:
     void Drain();                           // UI thread
     void Apply(const TUpdate &update);      // UI thread
     void EndHandling();                     // UI thread
+    // Adds the updates applied since the last call to FApplied and wakes a
+    // worker that waits for room. UI thread.
+    void TellApplied(quint64 ahead);
+    static constexpr quint64 kTellAppliedEvery = 64;
     // The run's summary line in the log, and the host told of a run that failed
     // or was refused; `status` is the word the summary gives the run. UI thread.
     void ReportOutcome(const QString &status);
@@ -107,5 +111,7 @@ private:
     bool FBatchTimerArmed = false;          // UI thread
     bool FEndDone = false;
     bool FHalted = false;
+    std::atomic<bool> FGateClosed{false};   // FHalted, readable without the lock
+    quint64 FAppliedUntold = 0;             // UI thread: applied, not yet in FApplied
     bool FAbandoned = false;
 };
