@@ -146,9 +146,9 @@ bool TCopyPasses::SourceStillThere() const
 
 QString TCopyPasses::MakeDurable()
 {
-    if (!FDestRoot || FDestRoot->State() != TFencedFolder::fsOpen)
+    if (!FDestSync)
         return QString();
-    const int error = FDestRoot->Handle().SyncFileSystem();
+    const int error = FDestSync->Sync();
     return error ? SystemErrorText(error) : QString();
 }
 
@@ -171,6 +171,7 @@ void TCopyPasses::Execute()
         return;
     }
     const bool durable = gDurable.load() && FCopyType != ctNothing;
+    FDestSync = durable ? std::make_unique<TDestinationSync>() : nullptr;
 
     FPhase = phCopy;
     FCount = 0;
@@ -197,6 +198,7 @@ void TCopyPasses::Execute()
             Refuse(guard);
             if (durable && FOutcome.Copied > 0 && !FAbandon.load())
                 MakeDurable();
+            FDestSync.reset();
             FPhase = phFinished;
             return;
         }
@@ -233,6 +235,7 @@ void TCopyPasses::Execute()
     }
     FDeleteChain.clear();
     FDeleteChainNames.clear();
+    FDestSync.reset();
     FDestRoot.reset();
     FPhase = phFinished;
 }
@@ -424,15 +427,25 @@ void TCopyPasses::ProcessFile(const QString &folder, const QString &otherPath,
         return;
     if (FPhase == phCopy) {
         ++FCount;
-        // The change rule needs only a stat of each side; a file is opened
-        // only to be copied.
-        const TFileFacts sourceFacts = sourceFolder.StatFactsOf(item.name);
         // A destination folder that was not there when this folder's walk began
         // holds only what this run has put there since: no need to look. Should
         // someone else have made the file meanwhile, the copy replaces it, as it
         // would replace any changed file.
-        const TFileFacts destFacts = destWasMissing || destFolder.State() != TFencedFolder::fsOpen
-            ? TFileFacts{} : destFolder.Handle().StatFactsOf(item.name);
+        if (destWasMissing || destFolder.State() != TFencedFolder::fsOpen) {
+            // Nothing to compare with: the file is copied unless the change rule
+            // sees nothing in it either (no size, no time). The open tells both
+            // facts; only a file that cannot be opened needs a stat.
+            TOpenedFile source = sourceFolder.Open(item.name);
+            const bool changed = FileChanged(
+                source.IsOpen() ? source.Facts() : sourceFolder.StatFactsOf(item.name),
+                TFileFacts{});
+            CopyOne(folder, otherPath, changed, source, destFolder, item.name, true);
+            return;
+        }
+        // The change rule needs only a stat of each side; a file is opened
+        // only to be copied.
+        const TFileFacts sourceFacts = sourceFolder.StatFactsOf(item.name);
+        const TFileFacts destFacts = destFolder.Handle().StatFactsOf(item.name);
         const bool destMissing = !destFacts.openedSize && !destFacts.dosTime;
         const bool changed = FileChanged(sourceFacts, destFacts);
         TOpenedFile source = changed ? sourceFolder.Open(item.name) : TOpenedFile{};
@@ -449,13 +462,18 @@ void TCopyPasses::CopyOne(const QString &sourcePath, const QString &destPath, bo
 {
     if (changed) {
         QString why;
-        // The folder is made (or found) once for all the files of a folder.
-        const bool copied = opened.IsOpen()
-            ? destFolder.Make(&why)
-                && CopyFileReplacing(opened, destFolder.Handle(), name, destMissing, &FStop, &why)
-            : (why = opened.ErrorText(), false);
+        bool copied = false;
+        if (!opened.IsOpen()) {
+            why = opened.ErrorText();
+        } else if (destFolder.Make(&why)) {   // made (or found) once for all the files of a folder
+            if (FDestSync)
+                FDestSync->WillWrite(destFolder.Handle());
+            copied = CopyFileReplacing(opened, destFolder.Handle(), name, destMissing, &FStop, &why);
+        }
         if (copied) {
             ++FOutcome.Copied;
+            if (FDestSync)
+                FDestSync->Written(opened.Facts().openedSize.value_or(0));
         } else {
             // A copy abandoned by a stop is not a failure of the file.
             if (!StopRequested())
@@ -502,6 +520,8 @@ void TCopyPasses::DeleteOne(const QString &file)
     if (relative.isEmpty() || name.isEmpty()) {
         why = SystemErrorText(ENOENT);
     } else if (folder.State() == TFencedFolder::fsOpen) {
+        if (FDestSync)
+            FDestSync->WillWrite(folder.Handle());
         error = folder.Handle().DeleteFile(name);
         why = error ? SystemErrorText(error) : QString();
     } else {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 #include "FileSystem.h"
+#include "ut_destSync.h"
 
 class TDataObject;
 class TVantorHost;
@@ -149,6 +150,7 @@ private:
     quint8 FCopyType = 0;
     std::optional<TFileId> FSourceRootId;          // the source root as the run found it
     std::unique_ptr<TFencedFolder> FDestRoot;      // every write and delete goes below it
+    std::unique_ptr<TDestinationSync> FDestSync;   // a durable run's, while it runs
     qsizetype FStartEntries = -1;                  // items in the copy walk's first folder
     std::vector<TFileId> FWalkPath;                // folders on the current walk path
     // A replicate run's copy-pass listings of the source folders, by their

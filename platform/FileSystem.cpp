@@ -531,18 +531,50 @@ int TFolderHandle::DeleteFile(const QString &name) const
     return ::unlinkat(FFd, native.constData(), 0) == 0 ? 0 : errno;
 }
 
-int TFolderHandle::SyncFileSystem() const
+TFileSystemSync::TFileSystemSync(const TFolderHandle &folder)
 {
-    if (FFd < 0)
-        return FError ? FError : ENOENT;
+    if (folder.FFd < 0)
+        return;
     // syncfs wants a descriptor that is more than a path.
-    FdCloser fd(::openat(FFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Get() < 0) {
+    FdCloser fd(::openat(folder.FFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat st;
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0)
+        return;
+    FDevice = st.st_dev;
+    FFd = fd.Release();
+}
+
+TFileSystemSync::~TFileSystemSync()
+{
+    if (FFd >= 0)
+        ::close(FFd);
+}
+
+TFileSystemSync::TFileSystemSync(TFileSystemSync &&other) noexcept
+    : FFd(std::exchange(other.FFd, -1))
+    , FDevice(std::exchange(other.FDevice, 0))
+{
+}
+
+TFileSystemSync &TFileSystemSync::operator=(TFileSystemSync &&other) noexcept
+{
+    if (this != &other) {
+        if (FFd >= 0)
+            ::close(FFd);
+        FFd = std::exchange(other.FFd, -1);
+        FDevice = std::exchange(other.FDevice, 0);
+    }
+    return *this;
+}
+
+int TFileSystemSync::Sync() const
+{
+    if (FFd < 0) {
         // A folder we may not read: write back every file system instead.
         ::sync();
         return 0;
     }
-    return ::syncfs(fd.Get()) == 0 ? 0 : errno;
+    return ::syncfs(FFd) == 0 ? 0 : errno;
 }
 
 TOpenedFile TFolderHandle::Open(const QString &name) const

@@ -154,12 +154,10 @@ public:
     // Deletes the file `name` of this folder itself (a link is deleted, not
     // what it points to; never a folder). 0 on success, else the errno.
     int DeleteFile(const QString &name) const;
-    // Writes every pending change of this folder's whole file system to the
-    // disk. 0 on success, else the errno.
-    int SyncFileSystem() const;
 
 private:
     friend class TFencedFolder;
+    friend class TFileSystemSync;
     friend bool CopyFileReplacing(const TOpenedFile &, const TFolderHandle &, const QString &,
                                   bool, const std::atomic<bool> *, QString *);
     TFolderHandle() = default;
@@ -169,6 +167,37 @@ private:
     bool FWasMissing = false;
     bool FNamesListed = false;
     QSet<QString> FFileNames;   // names of the items that are not folders, once listed
+};
+
+// The file system of a folder, held open to write its pending changes to the
+// disk. The system tells each holder of a file system of the write errors it
+// met since that holder opened it (and only once), so it is opened before
+// the first write it is to answer for; a descriptor opened later, or one that
+// was already asked, would call failed writes a success.
+class TFileSystemSync {
+public:
+    TFileSystemSync() = default;
+    ~TFileSystemSync();
+    TFileSystemSync(TFileSystemSync &&other) noexcept;
+    TFileSystemSync &operator=(TFileSystemSync &&other) noexcept;
+    TFileSystemSync(const TFileSystemSync &) = delete;
+    TFileSystemSync &operator=(const TFileSystemSync &) = delete;
+
+    // Takes the file system of the open `folder`. A folder that cannot be
+    // read this way leaves it unopened: Sync then writes every file system
+    // back, without a report of errors.
+    explicit TFileSystemSync(const TFolderHandle &folder);
+    bool IsOpen() const { return FFd >= 0; }
+    // Device of the file system; 0 when not open.
+    dev_t Device() const { return FDevice; }
+    // Writes every pending change of the file system to the disk. 0 on
+    // success, else the errno, also for a write the system made by itself
+    // since the opening (or the last Sync) that failed.
+    int Sync() const;
+
+private:
+    int FFd = -1;
+    dev_t FDevice = 0;
 };
 
 // A folder of a tree the program writes into (a run's destination), reached

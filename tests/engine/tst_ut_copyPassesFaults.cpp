@@ -117,6 +117,7 @@ private slots:
     void initTestCase() { DropFileAccessOverride(); }
     void emptySourceDeletesNothing();
     void unmountedSourceDeletesNothing();
+    void failedWritesDeleteNothing();
     void sourceLostBetweenPasses_data();
     void sourceLostBetweenPasses();
     void subfolderReplacedAfterCopyPass();
@@ -204,6 +205,96 @@ void tst_ut_copyPassesFaults::unmountedSourceDeletesNothing()
     passes.Execute();
     QCOMPARE(passes.FOutcome.Refused, UiText::sSourceLost.arg(f.path(u"src/"_qs)));
     QCOMPARE(f.tree(u"dst"_qs), (QStringList{u"a.txt"_qs, u"orphan.txt"_qs, u"sub/b.txt"_qs}));
+}
+
+namespace {
+// A real ext4 disk whose writes fail once a few megabytes have gone to it: its
+// image lies on a tmpfs too small for it. Root only (a loop device).
+class FailingDisk {
+public:
+    FailingDisk(const QString &back, const QString &mountPoint)
+        : FBack(back), FMount(mountPoint)
+    {
+        if (::geteuid() != 0) {
+            FWhy = u"a loop device needs root"_qs;
+            return;
+        }
+        if (::mount("tmpfs", Native(back).constData(), "tmpfs", 0, "size=6m") != 0) {
+            FWhy = u"no tmpfs can be mounted here"_qs;
+            return;
+        }
+        FBackMounted = true;
+        const QString image = back + u"/disk.img"_qs;
+        QFile(image).open(QIODevice::WriteOnly);
+        QFile(image).resize(qint64(64) << 20);
+        if (!Run(u"mkfs.ext4"_qs, {u"-q"_qs, image}, nullptr)
+            || !Run(u"losetup"_qs, {u"-f"_qs, u"--show"_qs, image}, &FDevice)) {
+            FWhy = u"no loop device with ext4 here"_qs;
+            return;
+        }
+        if (::mount(FDevice.constData(), Native(mountPoint).constData(), "ext4", 0, nullptr) != 0) {
+            FWhy = u"the loop device cannot be mounted"_qs;
+            return;
+        }
+        FMounted = true;
+    }
+    ~FailingDisk()
+    {
+        if (FMounted)
+            ::umount2(Native(FMount).constData(), MNT_DETACH);
+        if (!FDevice.isEmpty())
+            Run(u"losetup"_qs, {u"-d"_qs, QString::fromLocal8Bit(FDevice)}, nullptr);
+        if (FBackMounted)
+            ::umount2(Native(FBack).constData(), MNT_DETACH);
+    }
+    // Empty when the disk is there; else why not.
+    QString Why() const { return FWhy; }
+
+private:
+    static bool Run(const QString &program, const QStringList &args, QByteArray *out)
+    {
+        QProcess p;
+        p.start(program, args);
+        if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+            return false;
+        if (out)
+            *out = p.readAllStandardOutput().trimmed();
+        return true;
+    }
+    QString FBack;
+    QString FMount;
+    QString FWhy;
+    QByteArray FDevice;
+    bool FBackMounted = false;
+    bool FMounted = false;
+};
+} // namespace
+
+void tst_ut_copyPassesFaults::failedWritesDeleteNothing()
+{
+    // The copies are accepted into memory and fail only on their way to the
+    // disk, also when the run itself had the system write them back earlier.
+    // The run must hear of it and delete nothing.
+    TestFolders f;
+    const QString dst = f.createDir(u"dst"_qs);
+    FailingDisk disk(f.createDir(u"back"_qs), dst);
+    if (!disk.Why().isEmpty())
+        QSKIP(qPrintable(disk.Why()));
+    f.createFile(u"dst/orphan.txt"_qs, "kept until the copies are safe");
+    ::sync();
+    QByteArray block(1 << 20, 'x');
+    for (int i = 0; i < 24; ++i) {
+        block[0] = char('a' + i);
+        f.createFile(u"src/f%1.bin"_qs.arg(i), block);
+    }
+    FakeHost host;
+    TDataObject *e = MakeEntry(host, f.path(u"src/"_qs), f.path(u"dst/"_qs));
+    TCopyPasses passes(e, &host);
+    passes.Execute();
+    QCOMPARE(passes.FOutcome.Refused, UiText::sSyncFailed.arg(f.path(u"dst/"_qs)));
+    QCOMPARE(passes.FOutcome.Deleted, 0);
+    QVERIFY(host.log.contains(UiText::sSyncFailed.arg(f.path(u"dst/"_qs))));
+    QVERIFY(QFileInfo::exists(f.path(u"dst/orphan.txt"_qs)));
 }
 
 void tst_ut_copyPassesFaults::sourceLostBetweenPasses_data()
