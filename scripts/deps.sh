@@ -6,7 +6,9 @@ set -euo pipefail
 PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    rsync bc xvfb xauth imagemagick
+    rsync bc time xvfb xauth imagemagick
+    # A real disk whose writes fail, for the durability test (loop device, ext4).
+    e2fsprogs mount
     # The program icon (SVG), installing, and the Debian package and its checks.
     qt6-svg-dev desktop-file-utils appstream dpkg-dev file procps
     # Real peers for the updater's tests, started on loopback by the tests.
