@@ -431,24 +431,26 @@ void TCopyPasses::ProcessFile(const QString &folder, const QString &otherPath,
         // holds only what this run has put there since: no need to look. Should
         // someone else have made the file meanwhile, the copy replaces it, as it
         // would replace any changed file.
+        TOpenedFile source;
+        bool changed = false;
+        bool destMissing = true;
         if (destWasMissing || destFolder.State() != TFencedFolder::fsOpen) {
             // Nothing to compare with: the file is copied unless the change rule
             // sees nothing in it either (no size, no time). The open tells both
             // facts; only a file that cannot be opened needs a stat.
-            TOpenedFile source = sourceFolder.Open(item.name);
-            const bool changed = FileChanged(
+            source = sourceFolder.Open(item.name);
+            changed = FileChanged(
                 source.IsOpen() ? source.Facts() : sourceFolder.StatFactsOf(item.name),
                 TFileFacts{});
-            CopyOne(folder, otherPath, changed, source, destFolder, item.name, true);
-            return;
+        } else {
+            // The change rule needs only a stat of each side; a file is opened
+            // only to be copied.
+            const TFileFacts destFacts = destFolder.Handle().StatFactsOf(item.name);
+            destMissing = !destFacts.openedSize && !destFacts.dosTime;
+            changed = FileChanged(sourceFolder.StatFactsOf(item.name), destFacts);
+            if (changed)
+                source = sourceFolder.Open(item.name);
         }
-        // The change rule needs only a stat of each side; a file is opened
-        // only to be copied.
-        const TFileFacts sourceFacts = sourceFolder.StatFactsOf(item.name);
-        const TFileFacts destFacts = destFolder.Handle().StatFactsOf(item.name);
-        const bool destMissing = !destFacts.openedSize && !destFacts.dosTime;
-        const bool changed = FileChanged(sourceFacts, destFacts);
-        TOpenedFile source = changed ? sourceFolder.Open(item.name) : TOpenedFile{};
         CopyOne(folder, otherPath, changed, source, destFolder, item.name, destMissing);
     } else if (FPhase == phCheck && FCopyType == ctReplicate) {
         ++FCount;

@@ -31,8 +31,6 @@ public:
     // returns the first error (0 for none). Waits for a write-back under way
     // first.
     int Sync();
-    // Whether anything was written.
-    bool AnyWritten() const { return !FSystems.empty(); }
 
     // Written data that starts a write-back in the background.
     static constexpr qint64 kWriteBackBytes = qint64(16) << 20;
